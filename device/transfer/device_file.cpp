@@ -1,0 +1,59 @@
+#include "device/transfer/device_file.h"
+
+#include "device/transfer/copy_failure.h"
+#include "platform/unicode.h"
+
+std::vector<RapiChar> DevicePathText(const std::string& path) {
+  const std::u16string text = platform::Utf8ToUtf16(path);
+  std::vector<RapiChar> result(text.begin(), text.end());
+  result.push_back(0);
+  return result;
+}
+
+DeviceFile::DeviceFile(const TRAPI& api, const std::string& path, RapiDword disposition)
+    : api_(api), path_(path) {
+  const std::vector<RapiChar> name = DevicePathText(path);
+  handle_ = api_.CeCreateFile(name.data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr,
+                              disposition, kRapiFileAttributeNormal, RapiHandle{});
+  if (handle_ == kRapiInvalidHandle) {
+    ThrowDeviceFailure("open", path_, "the device refused to open it");
+  }
+  open_ = true;
+}
+
+DeviceFile::~DeviceFile() {
+  if (open_ && api_.CeCloseHandle) api_.CeCloseHandle(handle_);
+}
+
+std::size_t DeviceFile::Read(void* buffer, std::size_t size) {
+  RapiDword count = 0;
+  const RapiBool result =
+      api_.CeReadFile(handle_, buffer, static_cast<RapiDword>(size), &count, nullptr);
+  // Only exactly 1 means success; a count of 0 then marks the end of the file.
+  if (result != 1) ThrowDeviceFailure("read", path_, "the device reported a read failure");
+  if (count > size) {
+    ThrowDeviceFailure("read", path_,
+                       "the device returned " + std::to_string(count) + " bytes for a read of " +
+                           std::to_string(size));
+  }
+  return count;
+}
+
+void DeviceFile::Write(const void* data, std::size_t size) {
+  RapiDword count = 0;
+  if (!api_.CeWriteFile(handle_, data, static_cast<RapiDword>(size), &count, nullptr)) {
+    ThrowDeviceFailure("write", path_, "the device reported a write failure");
+  }
+  if (count != size) {
+    ThrowDeviceFailure("write", path_,
+                       "the device stored only " + std::to_string(count) + " of " +
+                           std::to_string(size) + " bytes");
+  }
+}
+
+void DeviceFile::Close() {
+  open_ = false;
+  if (!api_.CeCloseHandle(handle_)) {
+    ThrowDeviceFailure("close", path_, "the device reported a failure");
+  }
+}

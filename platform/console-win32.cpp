@@ -1,0 +1,75 @@
+#include <windows.h>
+
+#include "platform/console.h"
+#include "platform/wide_string-win32.h"
+
+namespace platform {
+namespace {
+
+// Keys that yield no character but still end the wait, as the console
+// layer's special-key table has them: function, cursor and editing keys.
+bool IsSpecialKey(WORD key) {
+  return (key >= VK_F1 && key <= VK_F12) || (key >= VK_PRIOR && key <= VK_DOWN) ||
+         key == VK_INSERT || key == VK_DELETE || key == VK_CLEAR;
+}
+
+// The console's own input device in mode 0 (no line input, no echo, no
+// Ctrl+C processing) for the object's lifetime.
+class RawConsoleInput {
+ public:
+  RawConsoleInput()
+      : input_(CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr)) {
+    raw_ = input_ != INVALID_HANDLE_VALUE && GetConsoleMode(input_, &saved_mode_) &&
+           SetConsoleMode(input_, 0);
+  }
+  ~RawConsoleInput() {
+    if (raw_) SetConsoleMode(input_, saved_mode_);
+    if (input_ != INVALID_HANDLE_VALUE) CloseHandle(input_);
+  }
+  RawConsoleInput(const RawConsoleInput&) = delete;
+  RawConsoleInput& operator=(const RawConsoleInput&) = delete;
+
+  bool available() const { return raw_; }
+
+  void ReadOneKey() {
+    INPUT_RECORD event{};
+    DWORD count = 0;
+    while (ReadConsoleInputA(input_, &event, 1, &count) && count == 1) {
+      const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
+      if (event.EventType == KEY_EVENT && key.bKeyDown &&
+          (key.uChar.AsciiChar != 0 || IsSpecialKey(key.wVirtualKeyCode))) {
+        return;
+      }
+    }
+  }
+
+ private:
+  HANDLE input_;
+  DWORD saved_mode_ = 0;
+  bool raw_ = false;
+};
+
+}  // namespace
+
+void WaitForKey() {
+  RawConsoleInput console;
+  if (console.available()) console.ReadOneKey();
+}
+
+void WriteErrorLine(const std::string& text) {
+  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
+  DWORD mode = 0;
+  DWORD written = 0;
+  if (GetConsoleMode(error, &mode)) {
+    const std::wstring line = WideString(text) + L"\r\n";
+    WriteConsoleW(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  } else {
+    const std::string line = text + "\r\n";
+    WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Local files for the two transfers. Every failure throws platform::FileFailure.
+
+namespace platform {
+
+#ifdef _WIN32
+using NativeFile = void*;
+#else
+using NativeFile = int;
+#endif
+
+// An existing file, opened for reading and held without sharing.
+class LocalSource {
+ public:
+  explicit LocalSource(std::string path);
+  ~LocalSource();
+  LocalSource(const LocalSource&) = delete;
+  LocalSource& operator=(const LocalSource&) = delete;
+
+  // Fills up to size bytes; 0 means the end of the file.
+  std::size_t Read(void* buffer, std::size_t size);
+  void Close();
+
+ private:
+  std::string path_;
+  NativeFile file_;
+  bool open_ = true;
+};
+
+// The new content of a file, written to a temporary file in the same folder
+// (held without sharing) so the file itself is untouched until Commit puts the
+// new content in its place. Dropped without Commit, it leaves nothing behind.
+class LocalTarget {
+ public:
+  explicit LocalTarget(std::string path);
+  ~LocalTarget();
+  LocalTarget(const LocalTarget&) = delete;
+  LocalTarget& operator=(const LocalTarget&) = delete;
+
+  // Writes all size bytes.
+  void Write(const void* data, std::size_t size);
+  void Commit();
+
+ private:
+  void Discard() noexcept;
+
+  std::string path_;
+  std::string temporary_path_;
+  NativeFile file_;
+  bool open_ = true;
+  bool pending_ = true;
+};
+
+}  // namespace platform

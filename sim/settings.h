@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "sim/host_file.h"
+
+namespace sim {
+
+// What the environment asks of one connection: where the device's files are,
+// where to log calls, and which faults to play.
+struct Settings {
+  std::optional<HostPath> root;
+  std::optional<HostPath> log;
+  bool fail_connect = false;
+  bool fail_open = false;
+  bool fail_close = false;
+  std::optional<std::uint64_t> fail_read_after;
+  std::optional<std::uint64_t> fail_write_after;
+  std::optional<std::uint64_t> short_write_after;
+  // False when a fault variable holds neither a 0/1 flag nor a byte count,
+  // so a mistyped fault cannot pass for a clean run.
+  bool well_formed = true;
+};
+
+Settings ReadSettings();
+
+}  // namespace sim

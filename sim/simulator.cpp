@@ -1,0 +1,132 @@
+#include "sim/simulator.h"
+
+#include "sim/device_path.h"
+#include "sim/fault_limits.h"
+
+namespace sim {
+namespace {
+
+// Windows CE's creation dispositions, CREATE_NEW (1) to TRUNCATE_EXISTING (5).
+std::optional<HostCreation> CreationOf(std::uint32_t disposition) {
+  switch (disposition) {
+    case 1: return HostCreation::kCreateNew;
+    case 2: return HostCreation::kCreateAlways;
+    case 3: return HostCreation::kOpenExisting;
+    case 4: return HostCreation::kOpenAlways;
+    case 5: return HostCreation::kTruncateExisting;
+    default: return std::nullopt;
+  }
+}
+
+bool IsDirectory(const HostPath& path) {
+  const std::optional<HostEntry> entry = LookUpHostEntry(path);
+  return entry && entry->directory;
+}
+
+}  // namespace
+
+std::int32_t Simulator::Connect() {
+  files_.Clear();
+  bytes_read_ = 0;
+  bytes_written_ = 0;
+  settings_ = ReadSettings();
+  const bool logging = log_.Open(settings_.log);
+  connected_ = logging && settings_.well_formed && !settings_.fail_connect && settings_.root &&
+               IsDirectory(*settings_.root);
+  return connected_ ? kOk : kFail;
+}
+
+std::int32_t Simulator::Disconnect() {
+  if (!connected_) return kFail;
+  files_.Clear();
+  connected_ = false;
+  return kOk;
+}
+
+std::uint32_t Simulator::Open(std::u16string_view device_path, const OpenRequest& request) {
+  if (!connected_ || settings_.fail_open) return kInvalidHandle;
+  const std::optional<HostCreation> creation = CreationOf(request.disposition);
+  const std::optional<HostPath> path = HostPathOf(device_path);
+  const std::optional<std::uint32_t> handle = files_.FreeHandle();
+  // As on Windows, truncating needs write access.
+  if (!creation || !path || !handle ||
+      (*creation == HostCreation::kTruncateExisting && !request.write)) {
+    return kInvalidHandle;
+  }
+  // Checked before the host open, which may already create or truncate.
+  if (const std::optional<HostEntry> entry = LookUpHostEntry(*path)) {
+    if (entry->directory || files_.Conflicts(entry->identity, !request.shared)) {
+      return kInvalidHandle;
+    }
+  }
+  OpenFile file{HostFile::Open(*path, request.read, request.write, *creation), {},
+                request.read, request.write, !request.shared};
+  if (!file.file.IsOpen()) return kInvalidHandle;
+  const std::optional<HostIdentity> identity = file.file.Identity();
+  if (!identity) return kInvalidHandle;
+  file.identity = *identity;
+  files_.Put(*handle, std::move(file));
+  return *handle;
+}
+
+bool Simulator::Read(std::uint32_t handle, void* buffer, std::uint32_t count,
+                     std::uint32_t& done) {
+  done = 0;
+  OpenFile* file = Readable(handle);
+  if (!file) return false;
+  const Allowance allowance = AllowRead(settings_, bytes_read_, count);
+  if (allowance.fails) return false;
+  const std::optional<std::size_t> got = file->file.Read(buffer, allowance.count);
+  if (!got) return false;
+  done = static_cast<std::uint32_t>(*got);
+  bytes_read_ += done;
+  return true;
+}
+
+bool Simulator::Write(std::uint32_t handle, const void* buffer, std::uint32_t count,
+                      std::uint32_t& done) {
+  done = 0;
+  OpenFile* file = Writable(handle);
+  if (!file) return false;
+  const Allowance allowance = AllowWrite(settings_, bytes_written_, count);
+  if (!file->file.Write(buffer, allowance.count)) return false;
+  done = allowance.count;
+  bytes_written_ += done;
+  return !allowance.fails;
+}
+
+bool Simulator::Close(std::uint32_t handle) {
+  if (!connected_ || !files_.Remove(handle)) return false;
+  return !settings_.fail_close;
+}
+
+std::optional<std::uint64_t> Simulator::FileSize(std::uint32_t handle) {
+  OpenFile* file = Find(handle);
+  return file ? file->file.Size() : std::nullopt;
+}
+
+bool Simulator::MakeDirectory(std::u16string_view device_path) {
+  if (!connected_) return false;
+  const std::optional<HostPath> path = HostPathOf(device_path);
+  return path && MakeHostDirectory(*path);
+}
+
+std::optional<HostPath> Simulator::HostPathOf(std::u16string_view device_path) const {
+  return MapDevicePath(*settings_.root, device_path);
+}
+
+OpenFile* Simulator::Find(std::uint32_t handle) {
+  return connected_ ? files_.Find(handle) : nullptr;
+}
+
+OpenFile* Simulator::Readable(std::uint32_t handle) {
+  OpenFile* file = Find(handle);
+  return file && file->can_read ? file : nullptr;
+}
+
+OpenFile* Simulator::Writable(std::uint32_t handle) {
+  OpenFile* file = Find(handle);
+  return file && file->can_write ? file : nullptr;
+}
+
+}  // namespace sim

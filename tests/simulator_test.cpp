@@ -1,0 +1,448 @@
+// The device simulator, loaded the way the program loads it: by path, with
+// its entries looked up by name and typed from the program's own list.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/remote_api/remote_entries.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr RapiResult kFail = static_cast<RapiResult>(0x80004005U);
+constexpr RapiDword kReadWrite = kRapiGenericRead | kRapiGenericWrite;
+constexpr const char* kVariables[] = {
+    "FILECOPY_SIM_ROOT",           "FILECOPY_SIM_LOG",           "FILECOPY_SIM_FAIL_CONNECT",
+    "FILECOPY_SIM_FAIL_OPEN",      "FILECOPY_SIM_FAIL_READ_AFTER", "FILECOPY_SIM_FAIL_WRITE_AFTER",
+    "FILECOPY_SIM_SHORT_WRITE_AFTER", "FILECOPY_SIM_FAIL_CLOSE"};
+
+struct Entries {
+#define FILECOPY_ENTRY_FIELD(name, result, parameters) name##Entry name = nullptr;
+  FILECOPY_REMOTE_ENTRIES(FILECOPY_ENTRY_FIELD)
+#undef FILECOPY_ENTRY_FIELD
+};
+
+Entries Bind(void* library) {
+  Entries entries;
+#define FILECOPY_BIND_ENTRY(name, result, parameters) \
+  entries.name = reinterpret_cast<name##Entry>(dlsym(library, #name));
+  FILECOPY_REMOTE_ENTRIES(FILECOPY_BIND_ENTRY)
+#undef FILECOPY_BIND_ENTRY
+  return entries;
+}
+
+// Stays loaded for the whole run, as in the program.
+const Entries& Sim() {
+  static const Entries entries = Bind(dlopen(FILECOPY_SIMULATOR, RTLD_NOW | RTLD_LOCAL));
+  return entries;
+}
+
+std::vector<RapiChar> Wide(std::u16string_view text) {
+  std::vector<RapiChar> wide(text.begin(), text.end());
+  wide.push_back(0);
+  return wide;
+}
+
+std::optional<std::string> Contents(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Put(const fs::path& path, const std::string& contents) {
+  std::ofstream(path, std::ios::binary) << contents;
+}
+
+// A fresh device root, a clean environment and a connection to set up per test.
+class SimulatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "simulator-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    root_ = folder_ / "device";
+    fs::create_directory(root_);
+    for (const char* variable : kVariables) unsetenv(variable);
+    Set("FILECOPY_SIM_ROOT", root_.string());
+  }
+
+  void TearDown() override {
+    Sim().CeRapiUninit();
+    fs::remove_all(folder_);
+  }
+
+  static void Set(const char* variable, const std::string& value) {
+    setenv(variable, value.c_str(), 1);
+  }
+
+  static void Connect() { ASSERT_EQ(Sim().CeRapiInit(), 0); }
+
+  static RapiHandle Open(std::u16string_view path, RapiDword access, RapiDword share,
+                         RapiDword disposition) {
+    return Sim().CeCreateFile(Wide(path).data(), access, share, nullptr, disposition,
+                              kRapiFileAttributeNormal, 0);
+  }
+
+  // The result of one read of up to count bytes, appending what came to data.
+  static RapiBool Read(RapiHandle file, RapiDword count, std::string& data) {
+    std::string buffer(count, '\0');
+    RapiDword got = 0xDEAD;
+    const RapiBool result = Sim().CeReadFile(file, buffer.data(), count, &got, nullptr);
+    EXPECT_LE(got, count);
+    data.append(buffer, 0, got);
+    return result;
+  }
+
+  // The result of one write, with the count stored appended to counts.
+  static RapiBool Write(RapiHandle file, const std::string& data, std::vector<RapiDword>& counts) {
+    RapiDword put = 0xDEAD;
+    const auto size = static_cast<RapiDword>(data.size());
+    const RapiBool result = Sim().CeWriteFile(file, data.data(), size, &put, nullptr);
+    counts.push_back(put);
+    return result;
+  }
+
+  fs::path folder_;
+  fs::path root_;
+};
+
+using SimulatorConnection = SimulatorTest;
+
+TEST_F(SimulatorConnection, NeedsAnExistingRootAndWellFormedFaults) {
+  unsetenv("FILECOPY_SIM_ROOT");
+  EXPECT_EQ(Sim().CeRapiInit(), kFail);
+  Set("FILECOPY_SIM_ROOT", "");
+  EXPECT_EQ(Sim().CeRapiInit(), kFail);
+  Set("FILECOPY_SIM_ROOT", (folder_ / "absent").string());
+  EXPECT_EQ(Sim().CeRapiInit(), kFail);
+  Set("FILECOPY_SIM_ROOT", root_.string());
+  Set("FILECOPY_SIM_FAIL_READ_AFTER", "ten");
+  EXPECT_EQ(Sim().CeRapiInit(), kFail);
+  Set("FILECOPY_SIM_FAIL_READ_AFTER", "10");
+  Set("FILECOPY_SIM_FAIL_CONNECT", "yes");
+  EXPECT_EQ(Sim().CeRapiInit(), kFail);
+  Set("FILECOPY_SIM_FAIL_CONNECT", "1");
+  EXPECT_EQ(Sim().CeRapiInit(), kFail);
+  Set("FILECOPY_SIM_FAIL_CONNECT", "0");
+  EXPECT_EQ(Sim().CeRapiInit(), 0);
+}
+
+TEST_F(SimulatorConnection, CallsOutsideAConnectionFail) {
+  Put(root_ / "a", "data");
+  const auto refused = [this] {
+    std::string data;
+    std::vector<RapiDword> counts;
+    RapiDword high = 7;
+    EXPECT_EQ(Open(u"\\a", kReadWrite, 0, kRapiOpenExisting), kRapiInvalidHandle);
+    EXPECT_EQ(Read(0x100, 4, data), 0U);
+    EXPECT_EQ(Write(0x100, "x", counts), 0U);
+    EXPECT_EQ(Sim().CeGetFileSize(0x100, &high), 0xFFFFFFFFU);
+    EXPECT_EQ(high, 7U);
+    EXPECT_EQ(Sim().CeCreateDirectory(Wide(u"\\d").data(), nullptr), 0U);
+    EXPECT_EQ(Sim().CeCloseHandle(0x100), 0U);
+    EXPECT_EQ(Sim().CeRapiUninit(), kFail);
+    EXPECT_EQ(Contents(root_ / "a"), "data");
+    EXPECT_FALSE(fs::exists(root_ / "d"));
+  };
+  refused();
+  Connect();
+  ASSERT_NE(Open(u"\\a", kReadWrite, 0, kRapiOpenExisting), kRapiInvalidHandle);
+  ASSERT_EQ(Sim().CeRapiUninit(), 0);
+  refused();
+  // The exclusive handle went with the connection.
+  Connect();
+  EXPECT_NE(Open(u"\\a", kReadWrite, 0, kRapiOpenExisting), kRapiInvalidHandle);
+}
+
+struct DispositionCase {
+  const char* name;
+  RapiDword disposition;
+  bool present;
+  bool opens;
+  std::optional<std::string> after;
+};
+
+class SimulatorDisposition : public SimulatorTest,
+                             public ::testing::WithParamInterface<DispositionCase> {};
+
+TEST_P(SimulatorDisposition, OpensAndLeavesTheFileAsWindowsCeDoes) {
+  const DispositionCase& test = GetParam();
+  if (test.present) Put(root_ / "f", "old data");
+  Connect();
+  const RapiHandle file = Open(u"\\f", kReadWrite, 0, test.disposition);
+  EXPECT_EQ(file != kRapiInvalidHandle, test.opens);
+  if (file != kRapiInvalidHandle) EXPECT_EQ(Sim().CeCloseHandle(file), 1U);
+  EXPECT_EQ(Contents(root_ / "f"), test.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllDispositions, SimulatorDisposition,
+    ::testing::Values(DispositionCase{"CreateNewPresent", 1, true, false, "old data"},
+                      DispositionCase{"CreateNewAbsent", 1, false, true, ""},
+                      DispositionCase{"CreateAlwaysPresent", 2, true, true, ""},
+                      DispositionCase{"CreateAlwaysAbsent", 2, false, true, ""},
+                      DispositionCase{"OpenExistingPresent", 3, true, true, "old data"},
+                      DispositionCase{"OpenExistingAbsent", 3, false, false, std::nullopt},
+                      DispositionCase{"OpenAlwaysPresent", 4, true, true, "old data"},
+                      DispositionCase{"OpenAlwaysAbsent", 4, false, true, ""},
+                      DispositionCase{"TruncateExistingPresent", 5, true, true, ""},
+                      DispositionCase{"TruncateExistingAbsent", 5, false, false, std::nullopt},
+                      DispositionCase{"ZeroPresent", 0, true, false, "old data"},
+                      DispositionCase{"SixAbsent", 6, false, false, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+using SimulatorPaths = SimulatorTest;
+
+TEST_F(SimulatorPaths, MapComponentsBelowTheRoot) {
+  Connect();
+  EXPECT_EQ(Sim().CeCreateDirectory(Wide(u"\\Tarvel").data(), nullptr), 1U);
+  EXPECT_EQ(Sim().CeCreateDirectory(Wide(u"\\Tarvel").data(), nullptr), 0U);
+  std::vector<RapiDword> counts;
+  const RapiHandle file = Open(u"\\Tarvel\\r\u00e9sum\u00e9 \u20ac\U0001F600", kRapiGenericWrite, 0,
+                               kRapiCreateNew);
+  ASSERT_NE(file, kRapiInvalidHandle);
+  EXPECT_EQ(Write(file, "abc", counts), 1U);
+  EXPECT_EQ(Contents(root_ / "Tarvel" / u8"r\u00e9sum\u00e9 \u20ac\U0001F600"), "abc");
+  // A folder is no file.
+  EXPECT_EQ(Open(u"\\Tarvel", kRapiGenericRead, 1, kRapiOpenExisting), kRapiInvalidHandle);
+  EXPECT_EQ(Open(u"\\Tarvel", kRapiGenericRead, 1, kRapiOpenAlways), kRapiInvalidHandle);
+}
+
+TEST_F(SimulatorPaths, NeverCreateMissingFolders) {
+  Connect();
+  EXPECT_EQ(Open(u"\\Nowhere\\x", kReadWrite, 0, kRapiCreateAlways), kRapiInvalidHandle);
+  EXPECT_EQ(Sim().CeCreateDirectory(Wide(u"\\Nowhere\\deeper").data(), nullptr), 0U);
+  EXPECT_FALSE(fs::exists(root_ / "Nowhere"));
+}
+
+TEST_F(SimulatorPaths, RefuseNamesThatCouldLeaveTheRoot) {
+  Put(folder_ / "outside", "keep");
+  fs::create_directory(root_ / "a");
+  Connect();
+  const std::u16string refused[] = {u"",          u"outside",        u"\\",
+                                    u"\\a\\",     u"\\\\outside",    u"\\..\\outside",
+                                    u"\\.\\a",    u"\\a\\..\\..\\outside", u"\\a/../../outside",
+                                    u"\\a:b",     u"\\a\\x\xD800y"};
+  for (const std::u16string& path : refused) {
+    EXPECT_EQ(Open(path, kReadWrite, 0, kRapiCreateAlways), kRapiInvalidHandle);
+    EXPECT_EQ(Sim().CeCreateDirectory(Wide(path).data(), nullptr), 0U);
+  }
+  EXPECT_EQ(Sim().CeCreateFile(nullptr, kReadWrite, 0, nullptr, kRapiCreateAlways, 0, 0),
+            kRapiInvalidHandle);
+  EXPECT_EQ(Contents(folder_ / "outside"), "keep");
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 1);
+  EXPECT_TRUE(fs::is_empty(root_ / "a"));
+}
+
+using SimulatorSharing = SimulatorTest;
+
+TEST_F(SimulatorSharing, ExclusiveHandleKeepsOthersOutUntilClosed) {
+  Put(root_ / "a", "old data");
+  Connect();
+  const RapiHandle first = Open(u"\\a", kRapiGenericRead, 0, kRapiOpenExisting);
+  ASSERT_NE(first, kRapiInvalidHandle);
+  EXPECT_EQ(Open(u"\\a", kRapiGenericRead, 3, kRapiOpenExisting), kRapiInvalidHandle);
+  // Refused before the host open could truncate it.
+  EXPECT_EQ(Open(u"\\a", kReadWrite, 0, kRapiCreateAlways), kRapiInvalidHandle);
+  EXPECT_EQ(Contents(root_ / "a"), "old data");
+  EXPECT_NE(Open(u"\\b", kReadWrite, 0, kRapiCreateNew), kRapiInvalidHandle);
+  EXPECT_EQ(Sim().CeCloseHandle(first), 1U);
+  EXPECT_NE(Open(u"\\a", kRapiGenericRead, 0, kRapiOpenExisting), kRapiInvalidHandle);
+}
+
+TEST_F(SimulatorSharing, ExclusiveOpenWaitsForSharedHandles) {
+  Put(root_ / "a", "");
+  Connect();
+  ASSERT_NE(Open(u"\\a", kRapiGenericRead, 3, kRapiOpenExisting), kRapiInvalidHandle);
+  EXPECT_NE(Open(u"\\a", kRapiGenericRead, 1, kRapiOpenExisting), kRapiInvalidHandle);
+  EXPECT_EQ(Open(u"\\a", kRapiGenericRead, 0, kRapiOpenExisting), kRapiInvalidHandle);
+}
+
+using SimulatorFiles = SimulatorTest;
+
+TEST_F(SimulatorFiles, ReadToTheEndThenSucceedWithNothing) {
+  const std::string contents = "0123456789abcdefghijklmno";
+  Put(root_ / "a", contents);
+  Connect();
+  const RapiHandle file = Open(u"\\a", kRapiGenericRead, 0, kRapiOpenExisting);
+  std::string data;
+  for (const std::size_t expected : {10U, 20U, 25U, 25U}) {
+    EXPECT_EQ(Read(file, 10, data), 1U);
+    EXPECT_EQ(data.size(), expected);
+  }
+  EXPECT_EQ(data, contents);
+}
+
+TEST_F(SimulatorFiles, HandlesAreSmallDistinctAndHonourTheirAccess) {
+  Connect();
+  const RapiHandle reader = Open(u"\\r", kRapiGenericRead, 1, kRapiCreateNew);
+  const RapiHandle writer = Open(u"\\w", kRapiGenericWrite, 1, kRapiCreateNew);
+  for (const RapiHandle handle : {reader, writer}) {
+    EXPECT_NE(handle, 0U);
+    EXPECT_LT(handle, 0x10000U);
+  }
+  EXPECT_NE(reader, writer);
+  std::string data;
+  std::vector<RapiDword> counts;
+  EXPECT_EQ(Write(reader, "x", counts), 0U);
+  EXPECT_EQ(Read(writer, 1, data), 0U);
+  // Without write access, truncating is refused as on Windows.
+  EXPECT_EQ(Open(u"\\r", kRapiGenericRead, 1, kRapiTruncateExisting), kRapiInvalidHandle);
+  EXPECT_EQ(Sim().CeCloseHandle(writer), 1U);
+  EXPECT_EQ(Sim().CeCloseHandle(writer), 0U);
+  EXPECT_EQ(Write(writer, "x", counts), 0U);
+  EXPECT_EQ(counts, (std::vector<RapiDword>{0, 0}));
+  EXPECT_EQ(Sim().CeGetFileSize(writer, nullptr), 0xFFFFFFFFU);
+  EXPECT_EQ(Sim().CeCloseHandle(kRapiInvalidHandle), 0U);
+}
+
+TEST_F(SimulatorFiles, SizeSplitsIntoLowAndHighParts) {
+  std::ofstream(root_ / "big").close();
+  fs::resize_file(root_ / "big", 0x140000005ULL);
+  Connect();
+  const RapiHandle file = Open(u"\\big", kRapiGenericRead, 1, kRapiOpenExisting);
+  RapiDword high = 0;
+  EXPECT_EQ(Sim().CeGetFileSize(file, &high), 0x40000005U);
+  EXPECT_EQ(high, 1U);
+  EXPECT_EQ(Sim().CeGetFileSize(file, nullptr), 0x40000005U);
+}
+
+using SimulatorFaults = SimulatorTest;
+
+TEST_F(SimulatorFaults, FailedOpenTouchesNothing) {
+  Put(root_ / "a", "old data");
+  Set("FILECOPY_SIM_FAIL_OPEN", "1");
+  Connect();
+  EXPECT_EQ(Open(u"\\a", kReadWrite, 0, kRapiCreateAlways), kRapiInvalidHandle);
+  EXPECT_EQ(Open(u"\\b", kReadWrite, 0, kRapiCreateNew), kRapiInvalidHandle);
+  EXPECT_EQ(Contents(root_ / "a"), "old data");
+  EXPECT_FALSE(fs::exists(root_ / "b"));
+}
+
+TEST_F(SimulatorFaults, ReadsFailOnceTheLimitIsDeliveredAcrossHandles) {
+  Put(root_ / "a", "0123456789");
+  Put(root_ / "b", "abcdefghij");
+  Set("FILECOPY_SIM_FAIL_READ_AFTER", "10");
+  Connect();
+  const RapiHandle a = Open(u"\\a", kRapiGenericRead, 1, kRapiOpenExisting);
+  const RapiHandle b = Open(u"\\b", kRapiGenericRead, 1, kRapiOpenExisting);
+  std::string data;
+  EXPECT_EQ(Read(a, 4, data), 1U);
+  EXPECT_EQ(Read(b, 4, data), 1U);
+  EXPECT_EQ(Read(a, 4, data), 1U);
+  EXPECT_EQ(data, "0123abcd45");
+  EXPECT_EQ(Read(b, 4, data), 0U);
+  // A new connection starts counting again; a read reaching the limit exactly
+  // is the last one that works.
+  Set("FILECOPY_SIM_FAIL_READ_AFTER", "8");
+  Connect();
+  const RapiHandle again = Open(u"\\a", kRapiGenericRead, 1, kRapiOpenExisting);
+  data.clear();
+  EXPECT_EQ(Read(again, 4, data), 1U);
+  EXPECT_EQ(Read(again, 4, data), 1U);
+  EXPECT_EQ(Read(again, 4, data), 0U);
+  EXPECT_EQ(data, "01234567");
+}
+
+TEST_F(SimulatorFaults, WritesStopAtTheLimitFailingOrShort) {
+  for (const char* variable : {"FILECOPY_SIM_FAIL_WRITE_AFTER", "FILECOPY_SIM_SHORT_WRITE_AFTER"}) {
+    SCOPED_TRACE(variable);
+    unsetenv("FILECOPY_SIM_FAIL_WRITE_AFTER");
+    Set(variable, "5");
+    Connect();
+    const bool fails = std::string(variable) == "FILECOPY_SIM_FAIL_WRITE_AFTER";
+    const RapiHandle file = Open(u"\\a", kRapiGenericWrite, 0, kRapiCreateAlways);
+    std::vector<RapiDword> counts;
+    EXPECT_EQ(Write(file, "abc", counts), 1U);
+    EXPECT_EQ(Write(file, "defg", counts), fails ? 0U : 1U);
+    EXPECT_EQ(Write(file, "h", counts), fails ? 0U : 1U);
+    EXPECT_EQ(counts, (std::vector<RapiDword>{3, 2, 0}));
+    EXPECT_EQ(Contents(root_ / "a"), "abcde");
+  }
+}
+
+TEST_F(SimulatorFaults, FailedCloseStillReleasesTheHandle) {
+  Set("FILECOPY_SIM_FAIL_CLOSE", "1");
+  Connect();
+  const RapiHandle file = Open(u"\\a", kReadWrite, 0, kRapiCreateNew);
+  std::vector<RapiDword> counts;
+  EXPECT_EQ(Write(file, "kept", counts), 1U);
+  EXPECT_EQ(Sim().CeCloseHandle(file), 0U);
+  EXPECT_EQ(Write(file, "lost", counts), 0U);
+  EXPECT_NE(Open(u"\\a", kReadWrite, 0, kRapiOpenExisting), kRapiInvalidHandle);
+  EXPECT_EQ(Contents(root_ / "a"), "kept");
+}
+
+using SimulatorLog = SimulatorTest;
+
+TEST_F(SimulatorLog, RecordsEachCallInOrder) {
+  const fs::path log = folder_ / "calls.log";
+  Put(log, "earlier\n");
+  Set("FILECOPY_SIM_LOG", log.string());
+  Connect();
+  Sim().CeCreateDirectory(Wide(u"\\Tarvel").data(), nullptr);
+  const RapiHandle file = Sim().CeCreateFile(Wide(u"\\Tarvel\\rem\u00e9nx.imp").data(), kReadWrite,
+                                             0, nullptr, kRapiOpenAlways, 0x80, 0);
+  std::vector<RapiDword> counts;
+  std::string data;
+  Write(file, "hello", counts);
+  RapiDword high = 0;
+  Sim().CeGetFileSize(file, &high);
+  Read(file, 10240, data);
+  Sim().CeReadFile(file, nullptr, 0, nullptr, nullptr);
+  Sim().CeCloseHandle(file);
+  Sim().CeCloseHandle(file);
+  Sim().CeCreateProcess(Wide(u"app").data(), nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr,
+                        nullptr, nullptr);
+  Sim().CeGetSystemInfo(&high);
+  Sim().CeRapiUninit();
+  Sim().CeRapiUninit();
+  EXPECT_EQ(Contents(log),
+            "earlier\n"
+            "CeRapiInit() = 0x00000000\n"
+            "CeCreateDirectory(\"\\Tarvel\", null) = 1\n"
+            "CeCreateFile(\"\\Tarvel\\rem\xC3\xA9nx.imp\", 0xC0000000, 0, null, 4, 0x00000080, "
+            "null) = 0x00000100\n"
+            "CeWriteFile(0x00000100, ptr, 5, ptr, null) = 1 [5]\n"
+            "CeGetFileSize(0x00000100, ptr) = 5 [0]\n"
+            "CeReadFile(0x00000100, ptr, 10240, ptr, null) = 1 [0]\n"
+            "CeReadFile(0x00000100, null, 0, null, null) = 1\n"
+            "CeCloseHandle(0x00000100) = 1\n"
+            "CeCloseHandle(0x00000100) = 0\n"
+            "CeCreateProcess(\"app\", null, null, null, 0, 0x00000000, null, null, null, null) = 0\n"
+            "CeGetSystemInfo(ptr)\n"
+            "CeRapiUninit() = 0x00000000\n"
+            "CeRapiUninit() = 0x80004005\n");
+}
+
+TEST_F(SimulatorLog, RecordsARefusedConnection) {
+  const fs::path log = folder_ / "calls.log";
+  Set("FILECOPY_SIM_LOG", log.string());
+  Set("FILECOPY_SIM_FAIL_CONNECT", "1");
+  EXPECT_EQ(Sim().CeRapiInit(), kFail);
+  EXPECT_EQ(Contents(log), "CeRapiInit() = 0x80004005\n");
+}
+
+// The variants lack exactly one entry each, and only that one.
+TEST(SimulatorVariants, LackOnlyTheirOmittedEntry) {
+  const Entries full = Sim();
+  const Entries no_process = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_CREATE_PROCESS, RTLD_NOW));
+  const Entries no_read = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_READ_FILE, RTLD_NOW));
+#define FILECOPY_CHECK_ENTRY(name, result, parameters)                            \
+  EXPECT_NE(full.name, nullptr) << #name;                                         \
+  EXPECT_EQ(no_process.name == nullptr, std::string(#name) == "CeCreateProcess") << #name; \
+  EXPECT_EQ(no_read.name == nullptr, std::string(#name) == "CeReadFile") << #name;
+  FILECOPY_REMOTE_ENTRIES(FILECOPY_CHECK_ENTRY)
+#undef FILECOPY_CHECK_ENTRY
+}
+
+}  // namespace

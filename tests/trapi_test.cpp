@@ -1,0 +1,164 @@
+// The binding: which entries it finds, and what happens without them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "device/remote_api/trapi.h"
+#include "device/transfer/transfer.h"
+#include "tests/reported_errors.h"
+#include "tests/simulated_device.h"
+
+namespace {
+
+std::vector<std::string> BoundEntries(const TRAPI& api) {
+  std::vector<std::string> bound;
+#define FILECOPY_COLLECT(name, result, parameters) \
+  if (api.name) bound.emplace_back(#name);
+  FILECOPY_REMOTE_ENTRIES(FILECOPY_COLLECT)
+#undef FILECOPY_COLLECT
+  return bound;
+}
+
+const std::vector<std::string> kAllEntries = {
+    "CeCreateFile",      "CeWriteFile",     "CeCloseHandle",   "CeGetFileSize", "CeReadFile",
+    "CeCreateDirectory", "CeCreateProcess", "CeGetSystemInfo", "CeRapiUninit",  "CeRapiInit"};
+
+TEST(TrapiTest, BindsAllTenEntriesOfACompleteLibrary) {
+  const TRAPI api(FILECOPY_RAPI_LIBRARY);
+  EXPECT_EQ(BoundEntries(api), kAllEntries);
+}
+
+TEST(TrapiTest, WithoutTheLibraryEveryEntryIsEmptyAndRaisesWhenCalled) {
+  SimulatedDevice device;
+  const TRAPI api("/nonexistent/librapi.so.2");
+  EXPECT_TRUE(BoundEntries(api).empty());
+  try {
+    api.CeRapiInit();
+    FAIL() << "an empty entry was called";
+  } catch (const RemoteEntryMissing& missing) {
+    EXPECT_NE(std::string(missing.what()).find("CeRapiInit"), std::string::npos);
+    EXPECT_NE(std::string(missing.what()).find("/nonexistent/librapi.so.2"), std::string::npos);
+  }
+}
+
+TEST(TrapiTest, ALibraryNameWithoutAFolderIsNeverSearchedFor) {
+  const TRAPI api("libc.so.6");
+  EXPECT_TRUE(BoundEntries(api).empty());
+}
+
+TEST(TrapiTest, WithoutTheLibraryBothTransfersFailAndLeaveTheTargetAlone) {
+  SimulatedDevice device;
+  const TRAPI api("/nonexistent/librapi.so.2");
+  WriteFileBytes(device.Local("stock.txt"), "kept");
+  EXPECT_FALSE(DownloadFile(api, kDeviceExportFile, device.Local("stock.txt")));
+  EXPECT_FALSE(UploadFile(api, device.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_EQ(TakeReportedCopyErrors(), 2);
+  EXPECT_EQ(ReadFileBytes(device.Local("stock.txt")), "kept");
+  EXPECT_EQ(FileNamesIn(device.local_folder()), (std::set<std::string>{"stock.txt"}));
+}
+
+TEST(TrapiTest, AMissingExportTheProgramNeverCallsDoesNotMatter) {
+  SimulatedDevice device;
+  const TRAPI api(FILECOPY_SIMULATOR_WITHOUT_CREATE_PROCESS);
+  EXPECT_FALSE(api.CeCreateProcess);
+  WriteFileBytes(device.Local("stock.txt"), "up");
+  WriteFileBytes(device.Tarvel("remanx.imp"), "down");
+  EXPECT_TRUE(UploadFile(api, device.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_TRUE(DownloadFile(api, kDeviceExportFile, device.Local("copy.txt")));
+  EXPECT_EQ(ReadFileBytes(device.Tarvel("remanx.exp")), "up");
+  EXPECT_EQ(ReadFileBytes(device.Local("copy.txt")), "down");
+  EXPECT_EQ(TakeReportedCopyErrors(), 0);
+}
+
+TEST(TrapiTest, AMissingExportTheTransferNeedsIsReportedBeforeTheDeviceIsTouched) {
+  SimulatedDevice device;
+  const TRAPI api(FILECOPY_SIMULATOR_WITHOUT_READ_FILE);
+  WriteFileBytes(device.Tarvel("remanx.imp"), "down");
+  EXPECT_FALSE(DownloadFile(api, kDeviceExportFile, device.Local("copy.txt")));
+  EXPECT_EQ(TakeReportedCopyErrors(), 1);
+  EXPECT_EQ(device.Calls(), "");
+  EXPECT_FALSE(std::filesystem::exists(device.Local("copy.txt")));
+  // Uploads do not read from the device, so they still work.
+  WriteFileBytes(device.Local("stock.txt"), "up");
+  EXPECT_TRUE(UploadFile(api, device.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_EQ(TakeReportedCopyErrors(), 0);
+}
+
+// A recording binding: entries bound to functions that log and answer as a
+// test scripts them, for answers the simulator never gives.
+struct Script {
+  std::vector<std::string> calls;
+  RapiBool read_result = 1;
+  RapiDword read_count = 0;
+  int reads_left = 1;
+};
+Script g_script;
+
+RapiResult RecordInit() {
+  g_script.calls.emplace_back("init");
+  return 0;
+}
+RapiResult RecordUninit() {
+  g_script.calls.emplace_back("uninit");
+  return 0;
+}
+RapiHandle RecordCreate(const RapiChar*, RapiDword, RapiDword, void*, RapiDword, RapiDword,
+                        RapiHandle) {
+  g_script.calls.emplace_back("create");
+  return 7;
+}
+RapiBool RecordRead(RapiHandle, void*, RapiDword, RapiDword* count, void*) {
+  g_script.calls.emplace_back("read");
+  if (g_script.reads_left-- <= 0) {
+    *count = 0;
+    return 1;
+  }
+  *count = g_script.read_count;
+  return g_script.read_result;
+}
+RapiBool RecordClose(RapiHandle) {
+  g_script.calls.emplace_back("close");
+  return 1;
+}
+
+class RecordingBindingTest : public ::testing::Test {
+ protected:
+  RecordingBindingTest() {
+    g_script = Script{};
+    api_.CeRapiInit.Bind(RecordInit);
+    api_.CeRapiUninit.Bind(RecordUninit);
+    api_.CeCreateFile.Bind(RecordCreate);
+    api_.CeReadFile.Bind(RecordRead);
+    api_.CeCloseHandle.Bind(RecordClose);
+  }
+
+  SimulatedDevice device_;
+  TRAPI api_{"/nonexistent/librapi.so.2"};
+};
+
+TEST_F(RecordingBindingTest, AReadResultOtherThanOneIsAFailureNotTheEnd) {
+  g_script.read_result = 2;
+  g_script.read_count = 10;
+  EXPECT_FALSE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
+  EXPECT_EQ(TakeReportedCopyErrors(), 1);
+  EXPECT_EQ(g_script.calls, (std::vector<std::string>{"init", "create", "read", "close", "uninit"}));
+  EXPECT_FALSE(std::filesystem::exists(device_.Local("stock.txt")));
+}
+
+TEST_F(RecordingBindingTest, ACountLargerThanTheBufferIsRefused) {
+  g_script.read_count = 10241;
+  EXPECT_FALSE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
+  EXPECT_EQ(TakeReportedCopyErrors(), 1);
+  EXPECT_FALSE(std::filesystem::exists(device_.Local("stock.txt")));
+}
+
+TEST_F(RecordingBindingTest, ResourcesAreReleasedDeviceFileFirstConnectionLast) {
+  g_script.read_count = 3;
+  EXPECT_TRUE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
+  EXPECT_EQ(g_script.calls,
+            (std::vector<std::string>{"init", "create", "read", "read", "close", "uninit"}));
+  EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")).size(), 3U);
+}
+
+}  // namespace
