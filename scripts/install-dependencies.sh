@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs what building and testing FileCopy needs on Debian, when missing.
+set -eu
+
+packages="cmake g++ make libgtest-dev python3 g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick tmux"
+missing=""
+for package in $packages; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing packages:$missing (run this script as root to install them)" >&2
+  exit 1
+fi
+dpkg --add-architecture i386
+apt-get update
+DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing

@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs what is missing, builds the POSIX and the Windows programs, and runs
+# every test: the POSIX suite, then the Windows program under Wine.
+set -eu
+cd "$(dirname "$0")/.."
+
+scripts/install-dependencies.sh
+
+cmake --preset posix
+cmake --build --preset posix
+ctest --preset posix
+
+cmake --preset windows
+cmake --build --preset windows
+ctest --test-dir build/windows --output-on-failure
