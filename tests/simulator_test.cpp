@@ -180,7 +180,9 @@ TEST_P(SimulatorDisposition, OpensAndLeavesTheFileAsWindowsCeDoes) {
   Connect();
   const RapiHandle file = Open(u"\\f", kReadWrite, 0, test.disposition);
   EXPECT_EQ(file != kRapiInvalidHandle, test.opens);
-  if (file != kRapiInvalidHandle) EXPECT_EQ(Sim().CeCloseHandle(file), 1U);
+  if (file != kRapiInvalidHandle) {
+    EXPECT_EQ(Sim().CeCloseHandle(file), 1U);
+  }
   EXPECT_EQ(Contents(root_ / "f"), test.after);
 }
 
@@ -198,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DispositionCase{"TruncateExistingAbsent", 5, false, false, std::nullopt},
                       DispositionCase{"ZeroPresent", 0, true, false, "old data"},
                       DispositionCase{"SixAbsent", 6, false, false, std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<DispositionCase>& test) { return test.param.name; });
 
 using SimulatorPaths = SimulatorTest;
 
