@@ -42,6 +42,8 @@ std::uint32_t NumberOf(RapiHandle handle) {
 
 RapiHandle HandleOf(std::uint32_t number) {
 #ifdef _WIN32
+  // INVALID_HANDLE_VALUE is all ones at any pointer width.
+  if (number == sim::Simulator::kInvalidHandle) return kRapiInvalidHandle;
   return reinterpret_cast<RapiHandle>(static_cast<std::uintptr_t>(number));
 #else
   return number;

@@ -20,7 +20,13 @@ using HostPath = std::string;
 using HostDescriptor = int;
 #endif
 
-enum class HostCreation { kCreateNew, kCreateAlways, kOpenExisting, kOpenAlways, kTruncateExisting };
+enum class HostCreation {
+  kCreateNew,
+  kCreateAlways,
+  kOpenExisting,
+  kOpenAlways,
+  kTruncateExisting,
+};
 
 // Which file a name or handle refers to, whatever path reached it.
 struct HostIdentity {

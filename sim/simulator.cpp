@@ -1,5 +1,7 @@
 #include "sim/simulator.h"
 
+#include <utility>
+
 #include "sim/device_path.h"
 #include "sim/fault_limits.h"
 
@@ -96,12 +98,12 @@ bool Simulator::Write(std::uint32_t handle, const void* buffer, std::uint32_t co
 }
 
 bool Simulator::Close(std::uint32_t handle) {
-  if (!connected_ || !files_.Remove(handle)) return false;
+  if (!files_.Remove(handle)) return false;
   return !settings_.fail_close;
 }
 
 std::optional<std::uint64_t> Simulator::FileSize(std::uint32_t handle) {
-  OpenFile* file = Find(handle);
+  OpenFile* file = files_.Find(handle);
   return file ? file->file.Size() : std::nullopt;
 }
 
@@ -115,17 +117,13 @@ std::optional<HostPath> Simulator::HostPathOf(std::u16string_view device_path) c
   return MapDevicePath(*settings_.root, device_path);
 }
 
-OpenFile* Simulator::Find(std::uint32_t handle) {
-  return connected_ ? files_.Find(handle) : nullptr;
-}
-
 OpenFile* Simulator::Readable(std::uint32_t handle) {
-  OpenFile* file = Find(handle);
+  OpenFile* file = files_.Find(handle);
   return file && file->can_read ? file : nullptr;
 }
 
 OpenFile* Simulator::Writable(std::uint32_t handle) {
-  OpenFile* file = Find(handle);
+  OpenFile* file = files_.Find(handle);
   return file && file->can_write ? file : nullptr;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "sim/call_log.h"
@@ -39,12 +40,12 @@ class Simulator {
 
  private:
   std::optional<HostPath> HostPathOf(std::u16string_view device_path) const;
-  OpenFile* Find(std::uint32_t handle);
   OpenFile* Readable(std::uint32_t handle);
   OpenFile* Writable(std::uint32_t handle);
 
   Settings settings_;
   bool connected_ = false;
+  // Empty while not connected, so handles work only inside a connection.
   HandleTable files_;
   std::uint64_t bytes_read_ = 0;
   std::uint64_t bytes_written_ = 0;

@@ -21,9 +21,10 @@ namespace fs = std::filesystem;
 constexpr RapiResult kFail = static_cast<RapiResult>(0x80004005U);
 constexpr RapiDword kReadWrite = kRapiGenericRead | kRapiGenericWrite;
 constexpr const char* kVariables[] = {
-    "FILECOPY_SIM_ROOT",           "FILECOPY_SIM_LOG",           "FILECOPY_SIM_FAIL_CONNECT",
-    "FILECOPY_SIM_FAIL_OPEN",      "FILECOPY_SIM_FAIL_READ_AFTER", "FILECOPY_SIM_FAIL_WRITE_AFTER",
-    "FILECOPY_SIM_SHORT_WRITE_AFTER", "FILECOPY_SIM_FAIL_CLOSE"};
+    "FILECOPY_SIM_ROOT",          "FILECOPY_SIM_LOG",
+    "FILECOPY_SIM_FAIL_CONNECT",  "FILECOPY_SIM_FAIL_OPEN",
+    "FILECOPY_SIM_FAIL_CLOSE",    "FILECOPY_SIM_FAIL_READ_AFTER",
+    "FILECOPY_SIM_FAIL_WRITE_AFTER", "FILECOPY_SIM_SHORT_WRITE_AFTER"};
 
 struct Entries {
 #define FILECOPY_ENTRY_FIELD(name, result, parameters) name##Entry name = nullptr;
@@ -60,6 +61,15 @@ std::optional<std::string> Contents(const fs::path& path) {
 
 void Put(const fs::path& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;
+}
+
+// Whether this process still has the host file open.
+bool HostHolds(const fs::path& path) {
+  for (const auto& descriptor : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (fs::read_symlink(descriptor.path(), error) == path) return true;
+  }
+  return false;
 }
 
 // A fresh device root, a clean environment and a connection to set up per test.
@@ -117,7 +127,7 @@ class SimulatorTest : public ::testing::Test {
 
 using SimulatorConnection = SimulatorTest;
 
-TEST_F(SimulatorConnection, NeedsAnExistingRootAndWellFormedFaults) {
+TEST_F(SimulatorConnection, NeedsAnExistingRootAUsableLogAndWellFormedFaults) {
   unsetenv("FILECOPY_SIM_ROOT");
   EXPECT_EQ(Sim().CeRapiInit(), kFail);
   Set("FILECOPY_SIM_ROOT", "");
@@ -125,10 +135,13 @@ TEST_F(SimulatorConnection, NeedsAnExistingRootAndWellFormedFaults) {
   Set("FILECOPY_SIM_ROOT", (folder_ / "absent").string());
   EXPECT_EQ(Sim().CeRapiInit(), kFail);
   Set("FILECOPY_SIM_ROOT", root_.string());
+  Set("FILECOPY_SIM_LOG", (folder_ / "absent" / "calls.log").string());
+  EXPECT_EQ(Sim().CeRapiInit(), kFail);
+  unsetenv("FILECOPY_SIM_LOG");
   Set("FILECOPY_SIM_FAIL_READ_AFTER", "ten");
   EXPECT_EQ(Sim().CeRapiInit(), kFail);
   Set("FILECOPY_SIM_FAIL_READ_AFTER", "10");
-  Set("FILECOPY_SIM_FAIL_CONNECT", "yes");
+  Set("FILECOPY_SIM_FAIL_CONNECT", "2");
   EXPECT_EQ(Sim().CeRapiInit(), kFail);
   Set("FILECOPY_SIM_FAIL_CONNECT", "1");
   EXPECT_EQ(Sim().CeRapiInit(), kFail);
@@ -156,7 +169,9 @@ TEST_F(SimulatorConnection, CallsOutsideAConnectionFail) {
   refused();
   Connect();
   ASSERT_NE(Open(u"\\a", kReadWrite, 0, kRapiOpenExisting), kRapiInvalidHandle);
+  EXPECT_TRUE(HostHolds(root_ / "a"));
   ASSERT_EQ(Sim().CeRapiUninit(), 0);
+  EXPECT_FALSE(HostHolds(root_ / "a"));
   refused();
   // The exclusive handle went with the connection.
   Connect();
@@ -420,7 +435,8 @@ TEST_F(SimulatorLog, RecordsEachCallInOrder) {
             "CeReadFile(0x00000100, null, 0, null, null) = 1\n"
             "CeCloseHandle(0x00000100) = 1\n"
             "CeCloseHandle(0x00000100) = 0\n"
-            "CeCreateProcess(\"app\", null, null, null, 0, 0x00000000, null, null, null, null) = 0\n"
+            "CeCreateProcess(\"app\", null, null, null, 0, 0x00000000, null, null, null, "
+            "null) = 0\n"
             "CeGetSystemInfo(ptr)\n"
             "CeRapiUninit() = 0x00000000\n"
             "CeRapiUninit() = 0x80004005\n");
@@ -439,9 +455,10 @@ TEST(SimulatorVariants, LackOnlyTheirOmittedEntry) {
   const Entries full = Sim();
   const Entries no_process = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_CREATE_PROCESS, RTLD_NOW));
   const Entries no_read = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_READ_FILE, RTLD_NOW));
-#define FILECOPY_CHECK_ENTRY(name, result, parameters)                            \
-  EXPECT_NE(full.name, nullptr) << #name;                                         \
-  EXPECT_EQ(no_process.name == nullptr, std::string(#name) == "CeCreateProcess") << #name; \
+#define FILECOPY_CHECK_ENTRY(name, result, parameters)                              \
+  EXPECT_NE(full.name, nullptr) << #name;                                           \
+  EXPECT_EQ(no_process.name == nullptr, std::string(#name) == "CeCreateProcess") \
+      << #name;                                                                     \
   EXPECT_EQ(no_read.name == nullptr, std::string(#name) == "CeReadFile") << #name;
   FILECOPY_REMOTE_ENTRIES(FILECOPY_CHECK_ENTRY)
 #undef FILECOPY_CHECK_ENTRY
