@@ -1,17 +1,4 @@
-# Cross-build for 32-bit Windows with mingw-w64.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86)
-
+# Cross-build for 32-bit Windows with mingw-w64: the product's own target.
 set(FILECOPY_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${FILECOPY_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${FILECOPY_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${FILECOPY_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${FILECOPY_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# The exe and the simulator DLL must need nothing but Windows' own DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SYSTEM_PROCESSOR x86)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
