@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -16,12 +17,25 @@ namespace {
 // Whether an existing target could be written in place, so a copy that could
 // never be stored fails before the device is contacted.
 void CheckReplaceable(const std::string& path) {
+  if (path.empty()) {
+    errno = ENOENT;
+    throw FileFailure("create", path, LastSystemErrorText());
+  }
   const int probe = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (probe >= 0) {
     close(probe);
   } else if (errno != ENOENT) {
     throw FileFailure("create", path, LastSystemErrorText());
   }
+}
+
+// A symbolic link stays a link: the file it names gets the new content.
+std::string FileBehindLinks(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string file(resolved);
+  std::free(resolved);
+  return file;
 }
 
 // The replaced file keeps its permissions; a new one gets the usual ones.
@@ -38,6 +52,14 @@ mode_t TargetMode(const std::string& path) {
 LocalSource::LocalSource(std::string path) : path_(std::move(path)) {
   file_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   if (file_ < 0) throw FileFailure("open", path_, LastSystemErrorText());
+  // A folder opens like a file here but cannot be read; refuse it before the
+  // device file is emptied for it.
+  struct stat status {};
+  if (fstat(file_, &status) == 0 && S_ISDIR(status.st_mode)) {
+    close(file_);
+    errno = EISDIR;
+    throw FileFailure("open", path_, LastSystemErrorText());
+  }
 }
 
 LocalSource::~LocalSource() {
@@ -59,13 +81,14 @@ void LocalSource::Close() {
 
 LocalTarget::LocalTarget(std::string path) : path_(std::move(path)) {
   CheckReplaceable(path_);
-  const std::string pattern = path_ + ".filecopy-XXXXXX";
+  replaced_path_ = FileBehindLinks(path_);
+  const std::string pattern = replaced_path_ + ".filecopy-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   file_ = mkstemp(name.data());
   if (file_ < 0) throw FileFailure("create", path_, LastSystemErrorText());
   temporary_path_ = name.data();
-  if (fchmod(file_, TargetMode(path_)) != 0) {
+  if (fchmod(file_, TargetMode(replaced_path_)) != 0) {
     const std::string reason = LastSystemErrorText();
     Discard();
     throw FileFailure("create", path_, reason);
@@ -88,7 +111,7 @@ void LocalTarget::Write(const void* data, std::size_t size) {
 void LocalTarget::Commit() {
   open_ = false;
   if (close(file_) != 0) throw FileFailure("write", path_, LastSystemErrorText());
-  if (rename(temporary_path_.c_str(), path_.c_str()) != 0) {
+  if (rename(temporary_path_.c_str(), replaced_path_.c_str()) != 0) {
     throw FileFailure("replace", path_, LastSystemErrorText());
   }
   pending_ = false;

@@ -52,7 +52,8 @@ void LocalSource::Close() {
 
 LocalTarget::LocalTarget(std::string path) : path_(std::move(path)) {
   CheckReplaceable(path_);
-  const std::string stem = path_ + ".filecopy-" + std::to_string(GetCurrentProcessId()) + "-";
+  replaced_path_ = path_;
+  const std::string stem = replaced_path_ + ".filecopy-" + std::to_string(GetCurrentProcessId()) + "-";
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     temporary_path_ = stem + std::to_string(attempt) + ".tmp";
     file_ = CreateFileW(WideString(temporary_path_).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
@@ -81,7 +82,7 @@ void LocalTarget::Write(const void* data, std::size_t size) {
 void LocalTarget::Commit() {
   open_ = false;
   if (!CloseHandle(file_)) throw FileFailure("write", path_, LastSystemErrorText());
-  if (!MoveFileExW(WideString(temporary_path_).c_str(), WideString(path_).c_str(),
+  if (!MoveFileExW(WideString(temporary_path_).c_str(), WideString(replaced_path_).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     throw FileFailure("replace", path_, LastSystemErrorText());
   }

@@ -49,6 +49,7 @@ class LocalTarget {
   void Discard() noexcept;
 
   std::string path_;
+  std::string replaced_path_;  // on POSIX, the file a link as path_ names
   std::string temporary_path_;
   NativeFile file_;
   bool open_ = true;

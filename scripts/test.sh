@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds the POSIX and the Windows programs, and runs
-# every test: the POSIX suite, then the Windows program under Wine.
+# every test: the POSIX suite, again under AddressSanitizer and UBSan, then the
+# Windows program under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -9,6 +10,10 @@ scripts/install-dependencies.sh
 cmake --preset posix
 cmake --build --preset posix
 ctest --preset posix
+
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
 
 cmake --preset windows
 cmake --build --preset windows

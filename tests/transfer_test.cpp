@@ -154,10 +154,21 @@ TEST_F(TransferTest, UploadOfAMissingSourceNeverContactsTheDevice) {
   EXPECT_EQ(device_.Calls(), "");
 }
 
-TEST_F(TransferTest, UploadOfAFolderFailsAtTheFirstRead) {
+TEST_F(TransferTest, UploadOfAFolderNeverContactsTheDevice) {
   std::filesystem::create_directory(device_.Local("folder"));
   EXPECT_FALSE(UploadFile(api_, device_.Local("folder"), kDeviceImportFile));
   ExpectReported();
+  EXPECT_EQ(device_.Calls(), "");
+}
+
+TEST_F(TransferTest, DownloadThroughALinkReplacesTheFileItNames) {
+  WriteFileBytes(device_.Tarvel("remanx.imp"), "new");
+  WriteFileBytes(device_.Local("real.txt"), "old");
+  std::filesystem::create_symlink("real.txt", device_.Local("link.txt"));
+  ASSERT_TRUE(DownloadFile(api_, kDeviceExportFile, device_.Local("link.txt")));
+  EXPECT_TRUE(std::filesystem::is_symlink(device_.Local("link.txt")));
+  EXPECT_EQ(ReadFileBytes(device_.Local("real.txt")), "new");
+  EXPECT_EQ(FileNamesIn(device_.local_folder()), (std::set<std::string>{"link.txt", "real.txt"}));
 }
 
 struct UploadFault {

@@ -1,0 +1,352 @@
+// Every fault the device simulator can play, and the local failures, against
+// the real program in both directions: what it reports, its exit status, and
+// what it leaves behind on both sides.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <limits>
+#include <regex>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/child_process.h"
+#include "tests/end_to_end_support.h"
+#include "tests/scratch.h"
+#include "tests/simulated_device.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+enum class Direction { kDownload, kUpload };
+
+// Whether the fault strikes this direction's copy at all.
+enum class Effect { kFails, kNone };
+
+// How the row departs from the usual files.
+enum class Setup {
+  kUsual,
+  kNoDeviceFolder,         // the device has no \Tarvel
+  kTargetInMissingFolder,  // -d missing/stock.txt
+  kTargetIsFolder,         // -d stock.txt, where stock.txt is a folder
+  kSourceMissing,          // -u absent.txt
+  kSourceIsFolder,         // -u folder
+  kEmptyName,              // -d "" or -u ""
+};
+
+// Nothing here moves more than 50 KB, and with no terminal nothing may wait.
+constexpr auto kAtOnce = 5s;
+// Long enough that a message not waiting for a key would have gone.
+constexpr auto kStillWaiting = 300ms;
+
+// The device file keeps its old bytes.
+constexpr std::size_t kKept = std::numeric_limits<std::size_t>::max();
+
+struct FaultCase {
+  const char* name;
+  Direction direction;
+  const char* variable;  // the simulator's fault, or none
+  const char* value;
+  Setup setup;
+  Effect effect;
+  const char* step;  // what the "FileCopy: " line must name
+  bool contacts_device;
+  // After an upload: how many leading bytes of the source the device file
+  // holds. It is opened with CREATE_ALWAYS, so once open its old bytes are gone.
+  std::size_t device_keeps;
+};
+
+std::ostream& operator<<(std::ostream& out, const FaultCase& fault) { return out << fault.name; }
+
+constexpr Direction kD = Direction::kDownload;
+constexpr Direction kU = Direction::kUpload;
+constexpr const char* kConnect = "FILECOPY_SIM_FAIL_CONNECT";
+constexpr const char* kOpen = "FILECOPY_SIM_FAIL_OPEN";
+constexpr const char* kReadAfter = "FILECOPY_SIM_FAIL_READ_AFTER";
+constexpr const char* kWriteAfter = "FILECOPY_SIM_FAIL_WRITE_AFTER";
+constexpr const char* kShortWriteAfter = "FILECOPY_SIM_SHORT_WRITE_AFTER";
+constexpr const char* kClose = "FILECOPY_SIM_FAIL_CLOSE";
+
+// The device's export and the local source are both this long; the chunk is 10240.
+constexpr std::size_t kSize = 50000;
+
+const FaultCase kFaultCases[] = {
+    // name, direction, fault, setup, effect, step named, device contacted, device file after
+    {"DownloadConnect", kD, kConnect, "1", Setup::kUsual, Effect::kFails,
+     "cannot connect to the device", true, kKept},
+    {"DownloadOpen", kD, kOpen, "1", Setup::kUsual, Effect::kFails,
+     "cannot open device file \"\\Tarvel\\remanx.imp\"", true, kKept},
+    {"DownloadReadAtStart", kD, kReadAfter, "0", Setup::kUsual, Effect::kFails,
+     "cannot read device file \"\\Tarvel\\remanx.imp\"", true, kKept},
+    {"DownloadReadAfterOneChunk", kD, kReadAfter, "10240", Setup::kUsual, Effect::kFails,
+     "cannot read device file \"\\Tarvel\\remanx.imp\"", true, kKept},
+    {"DownloadReadMidChunk", kD, kReadAfter, "25000", Setup::kUsual, Effect::kFails,
+     "cannot read device file \"\\Tarvel\\remanx.imp\"", true, kKept},
+    // Every byte arrived; only the read that finds the end fails.
+    {"DownloadReadAtEndOfFile", kD, kReadAfter, "50000", Setup::kUsual, Effect::kFails,
+     "cannot read device file \"\\Tarvel\\remanx.imp\"", true, kKept},
+    // A download never writes to the device.
+    {"DownloadWriteFaultHasNoEffect", kD, kWriteAfter, "0", Setup::kUsual, Effect::kNone, "", true,
+     kKept},
+    {"DownloadShortWriteHasNoEffect", kD, kShortWriteAfter, "0", Setup::kUsual, Effect::kNone, "",
+     true, kKept},
+    {"DownloadClose", kD, kClose, "1", Setup::kUsual, Effect::kFails,
+     "cannot close device file \"\\Tarvel\\remanx.imp\"", true, kKept},
+    {"DownloadNoDeviceFolder", kD, nullptr, "", Setup::kNoDeviceFolder, Effect::kFails,
+     "cannot open device file \"\\Tarvel\\remanx.imp\"", true, kKept},
+    {"DownloadIntoMissingFolder", kD, nullptr, "", Setup::kTargetInMissingFolder, Effect::kFails,
+     "cannot create local file \"missing/stock.txt\"", false, kKept},
+    {"DownloadOntoFolder", kD, nullptr, "", Setup::kTargetIsFolder, Effect::kFails,
+     "cannot create local file \"stock.txt\"", false, kKept},
+    // A file with no name can never be stored, so the device must not be touched.
+    {"DownloadToEmptyName", kD, nullptr, "", Setup::kEmptyName, Effect::kFails,
+     "local file \"\"", false, kKept},
+
+    {"UploadConnect", kU, kConnect, "1", Setup::kUsual, Effect::kFails,
+     "cannot connect to the device", true, kKept},
+    {"UploadOpen", kU, kOpen, "1", Setup::kUsual, Effect::kFails,
+     "cannot open device file \"\\Tarvel\\remanx.exp\"", true, kKept},
+    // An upload never reads from the device.
+    {"UploadReadFaultHasNoEffect", kU, kReadAfter, "0", Setup::kUsual, Effect::kNone, "", true,
+     kKept},
+    {"UploadWriteAtStart", kU, kWriteAfter, "0", Setup::kUsual, Effect::kFails,
+     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 0},
+    {"UploadWriteAfterOneChunk", kU, kWriteAfter, "10240", Setup::kUsual, Effect::kFails,
+     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 10240},
+    {"UploadWriteMidChunk", kU, kWriteAfter, "20000", Setup::kUsual, Effect::kFails,
+     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 20000},
+    // The device reports success but stores less than it was given.
+    {"UploadShortWriteMidChunk", kU, kShortWriteAfter, "10000", Setup::kUsual, Effect::kFails,
+     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 10000},
+    {"UploadShortWriteOfTheLastByte", kU, kShortWriteAfter, "49999", Setup::kUsual,
+     Effect::kFails, "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 49999},
+    {"UploadClose", kU, kClose, "1", Setup::kUsual, Effect::kFails,
+     "cannot close device file \"\\Tarvel\\remanx.exp\"", true, kSize},
+    {"UploadNoDeviceFolder", kU, nullptr, "", Setup::kNoDeviceFolder, Effect::kFails,
+     "cannot open device file \"\\Tarvel\\remanx.exp\"", true, kKept},
+    {"UploadOfMissingSource", kU, nullptr, "", Setup::kSourceMissing, Effect::kFails,
+     "cannot open local file \"absent.txt\"", false, kKept},
+    {"UploadOfEmptyName", kU, nullptr, "", Setup::kEmptyName, Effect::kFails,
+     "cannot open local file \"\"", false, kKept},
+    // A folder is refused before the device file would be emptied for it.
+    {"UploadOfFolder", kU, nullptr, "", Setup::kSourceIsFolder, Effect::kFails,
+     "cannot open local file \"folder\"", false, kKept},
+};
+
+// The simulator grows new faults; each must get its rows here in both directions.
+TEST(FaultTable, CoversEveryFaultTheSimulatorReadsInBothDirections) {
+  const std::regex variable("\"(FILECOPY_SIM_[A-Z_]+)\"");
+  std::set<std::string> faults;
+  for (const auto& entry : fs::directory_iterator(fs::path(FILECOPY_SOURCE_DIR) / "sim")) {
+    const std::string source = ReadFileBytes(entry.path().string());
+    for (auto match = std::sregex_iterator(source.begin(), source.end(), variable);
+         match != std::sregex_iterator(); ++match) {
+      faults.insert((*match)[1]);
+    }
+  }
+  faults.erase("FILECOPY_SIM_ROOT");
+  faults.erase("FILECOPY_SIM_LOG");
+  ASSERT_FALSE(faults.empty()) << "no fault variables found in the simulator's sources";
+  for (const std::string& fault : faults) {
+    for (const Direction direction : {Direction::kDownload, Direction::kUpload}) {
+      bool covered = false;
+      for (const FaultCase& row : kFaultCases) {
+        covered = covered || (row.variable != nullptr && row.variable == fault &&
+                              row.direction == direction);
+      }
+      EXPECT_TRUE(covered) << fault << " has no row for the "
+                           << (direction == Direction::kDownload ? "download" : "upload");
+    }
+  }
+}
+
+class FaultMatrix : public ::testing::Test {
+ protected:
+  // Lays out the row's files and fault; returns the program's arguments.
+  std::vector<std::string> Prepare(const FaultCase& row) {
+    WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
+    WriteFileBytes(device_.Tarvel("remanx.exp"), old_import_);
+    const bool download = row.direction == Direction::kDownload;
+    WriteFileBytes(device_.Local("stock.txt"), download ? old_target_ : source_);
+    std::string file = "stock.txt";
+    switch (row.setup) {
+      case Setup::kUsual:
+        break;
+      case Setup::kNoDeviceFolder:
+        fs::remove_all(device_.tarvel_folder());
+        break;
+      case Setup::kTargetInMissingFolder:
+        file = "missing/stock.txt";
+        break;
+      case Setup::kTargetIsFolder:
+        fs::remove(device_.Local("stock.txt"));
+        fs::create_directory(device_.Local("stock.txt"));
+        WriteFileBytes(device_.Local("stock.txt/inside"), "inside");
+        break;
+      case Setup::kSourceMissing:
+        file = "absent.txt";
+        break;
+      case Setup::kSourceIsFolder:
+        fs::create_directory(device_.Local("folder"));
+        file = "folder";
+        break;
+      case Setup::kEmptyName:
+        file = "";
+        break;
+    }
+    if (row.variable != nullptr) SimulatedDevice::Inject(row.variable, row.value);
+
+    local_after_ = Snapshot(device_.local_folder());
+    device_after_ = Snapshot(DeviceRoot());
+    if (row.effect == Effect::kNone) {
+      if (download) {
+        local_after_["stock.txt"] = export_;
+      } else {
+        device_after_["Tarvel/remanx.exp"] = source_;
+      }
+    } else if (row.device_keeps != kKept) {
+      device_after_["Tarvel/remanx.exp"] = source_.substr(0, row.device_keeps);
+    }
+    return {download ? "-d" : "-u", file};
+  }
+
+  // Both sides hold exactly what they should, and the device was left as found.
+  void CheckAftermath(const FaultCase& row) const {
+    EXPECT_EQ(Differences(local_after_, Snapshot(device_.local_folder())), "") << "local folder";
+    EXPECT_EQ(Differences(device_after_, Snapshot(DeviceRoot())), "") << "device";
+    const std::vector<Call> calls = ParseCalls(device_.Calls());
+    if (!row.contacts_device) {
+      EXPECT_EQ(device_.Calls(), "") << "the device must not be contacted";
+      return;
+    }
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front().entry, "CeRapiInit");
+    const bool connected = calls.front().result == "0x00000000";
+    if (connected) {
+      EXPECT_TRUE(DeviceReleased(calls)) << device_.Calls();
+    } else {
+      EXPECT_EQ(calls.size(), 1U) << "calls after a failed connection:\n" << device_.Calls();
+    }
+    const std::string device_file = row.direction == Direction::kDownload
+                                        ? "\"\\Tarvel\\remanx.imp\""
+                                        : "\"\\Tarvel\\remanx.exp\"";
+    for (const Call& call : calls) {
+      if (call.entry == "CeCreateFile") {
+        EXPECT_EQ(call.arguments.rfind(device_file, 0), 0U) << "opened " << call.arguments;
+      }
+    }
+  }
+
+  fs::path DeviceRoot() const { return device_.tarvel_folder().parent_path(); }
+
+  SimulatedDevice device_;
+  const std::string export_ = RandomBytes(kSize, 21);
+  const std::string old_import_ = RandomBytes(3000, 22);
+  const std::string old_target_ = RandomBytes(5000, 23);
+  const std::string source_ = RandomBytes(kSize, 24);
+  FolderSnapshot local_after_;
+  FolderSnapshot device_after_;
+};
+
+class FaultWithoutTerminal : public FaultMatrix,
+                             public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(FaultWithoutTerminal, ReportsOnStandardErrorAndLeavesBothSidesAsExpected) {
+  const FaultCase& row = GetParam();
+  const ProgramRun run = RunWithoutTerminal(Prepare(row), device_.local_folder(), kAtOnce);
+  ASSERT_EQ(run.start_failure, "");
+  EXPECT_EQ(run.output, "");
+  if (row.effect == Effect::kFails) {
+    EXPECT_EQ(run.status, ExitedWith(1));
+    const std::vector<std::string> lines = Lines(run.errors);
+    ASSERT_EQ(lines.size(), 2U) << run.errors;
+    EXPECT_EQ(lines[0].rfind("FileCopy: ", 0), 0U) << lines[0];
+    EXPECT_NE(lines[0].find(row.step), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], kCaption + ": " + kCopyFailedText);
+    EXPECT_EQ(run.errors.back(), '\n');
+  } else {
+    EXPECT_EQ(run.status, ExitedWith(0));
+    EXPECT_EQ(run.errors, "");
+  }
+  CheckAftermath(row);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultWithoutTerminal, ::testing::ValuesIn(kFaultCases),
+                         [](const ::testing::TestParamInfo<FaultCase>& test) {
+                           return std::string(test.param.name);
+                         });
+
+// The same failures on a terminal: the message waits there for Enter or Esc.
+struct TerminalCase {
+  const char* row;
+  const char* key_name;
+  const char* key;
+};
+
+std::ostream& operator<<(std::ostream& out, const TerminalCase& test) {
+  return out << test.row << " closed by " << test.key_name;
+}
+
+const FaultCase& Row(const char* name) {
+  for (const FaultCase& row : kFaultCases) {
+    if (std::string(row.name) == name) return row;
+  }
+  throw std::invalid_argument(name);
+}
+
+class FaultOnTerminal : public FaultMatrix, public ::testing::WithParamInterface<TerminalCase> {};
+
+TEST_P(FaultOnTerminal, ShowsTheFramedMessageUntilEnterOrEsc) {
+  const FaultCase& row = Row(GetParam().row);
+  ScratchFolder capture;
+  ChildProcess::Options options;
+  options.arguments = Prepare(row);
+  options.terminal = ChildProcess::Terminal::kPseudo;
+  options.input = ChildProcess::Input::kNull;
+  options.directory = device_.local_folder();
+  // Standard output is a file, so the frame can only come through /dev/tty.
+  options.output_file = capture / "stdout";
+  options.error_file = capture / "stderr";
+  ChildProcess child(kProgram, options);
+  ASSERT_EQ(child.start_failure(), "");
+
+  // Keys typed before the message is up may be discarded, so wait for all of it.
+  ASSERT_TRUE(child.WaitForScreen(
+      [](const std::string& screen) {
+        const std::size_t button = screen.find("[ OK ]");
+        return button != std::string::npos && screen.find("+\r\n", button) != std::string::npos;
+      },
+      kAtOnce))
+      << child.Screen();
+  ASSERT_TRUE(child.StillRunningAfter(kStillWaiting)) << "the message did not wait";
+  child.Type("\x1b[A");
+  EXPECT_TRUE(child.StillRunningAfter(kStillWaiting)) << "an arrow key closed the message";
+  child.Type(GetParam().key);
+  EXPECT_EQ(child.Wait(kAtOnce), ExitedWith(1));
+
+  EXPECT_TRUE(ShowsFramedMessage(child.Screen(), kCaption, kCopyFailedText));
+  EXPECT_TRUE(ModesRestored(child.Modes(), child.initial_modes()));
+  EXPECT_EQ(ReadFileBytes(capture / "stdout"), "");
+  const std::vector<std::string> lines = Lines(ReadFileBytes(capture / "stderr"));
+  ASSERT_EQ(lines.size(), 1U) << "the message belongs on the terminal, not on standard error";
+  EXPECT_EQ(lines[0].rfind("FileCopy: ", 0), 0U) << lines[0];
+  EXPECT_NE(lines[0].find(row.step), std::string::npos) << lines[0];
+  CheckAftermath(row);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, FaultOnTerminal,
+    ::testing::Values(TerminalCase{"DownloadConnect", "Enter", "\r"},
+                      TerminalCase{"DownloadReadMidChunk", "Esc", "\x1b"},
+                      TerminalCase{"UploadShortWriteMidChunk", "Enter", "\r"},
+                      TerminalCase{"UploadOfMissingSource", "Esc", "\x1b"}),
+    [](const ::testing::TestParamInfo<TerminalCase>& test) {
+      return std::string(test.param.row) + "ClosedBy" + test.param.key_name;
+    });
+
+}  // namespace
