@@ -52,8 +52,8 @@ std::optional<Simulator> Load() {
 RapiHandle OpenDeviceFile(const Simulator& sim, std::u16string_view path, RapiDword disposition) {
   std::vector<RapiChar> name(path.begin(), path.end());
   name.push_back(0);
-  return sim.create_file(name.data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr,
-                         disposition, kRapiFileAttributeNormal, RapiHandle{});
+  return sim.create_file(name.data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr, disposition,
+                         kRapiFileAttributeNormal, RapiHandle{});
 }
 
 bool Download(const Simulator& sim, RapiHandle device, int local) {
