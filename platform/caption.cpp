@@ -28,7 +28,8 @@ char16_t ToLower(char16_t c) {
 
 std::u16string CaptionFromProgramPath(std::u16string_view path) {
   const std::size_t separator = path.find_last_of(u"\\/");
-  std::u16string_view name = separator == std::u16string_view::npos ? path : path.substr(separator + 1);
+  std::u16string_view name =
+      separator == std::u16string_view::npos ? path : path.substr(separator + 1);
   name = name.substr(0, name.find(u'.'));
   std::u16string caption(name);
   for (std::size_t i = 1; i < caption.size(); ++i) caption[i] = ToLower(caption[i]);

@@ -10,8 +10,8 @@ namespace platform {
 class FileFailure : public std::runtime_error {
  public:
   FileFailure(const char* action, const std::string& path, const std::string& reason)
-      : std::runtime_error(std::string("cannot ") + action + " local file \"" + path + "\": " +
-                           reason) {}
+      : std::runtime_error(std::string("cannot ") + action + " local file \"" + path +
+                           "\": " + reason) {}
 };
 
 }  // namespace platform

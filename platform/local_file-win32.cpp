@@ -53,7 +53,8 @@ void LocalSource::Close() {
 LocalTarget::LocalTarget(std::string path) : path_(std::move(path)) {
   CheckReplaceable(path_);
   replaced_path_ = path_;
-  const std::string stem = replaced_path_ + ".filecopy-" + std::to_string(GetCurrentProcessId()) + "-";
+  const std::string stem =
+      replaced_path_ + ".filecopy-" + std::to_string(GetCurrentProcessId()) + "-";
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     temporary_path_ = stem + std::to_string(attempt) + ".tmp";
     file_ = CreateFileW(WideString(temporary_path_).c_str(), GENERIC_READ | GENERIC_WRITE, 0,

@@ -3,6 +3,4 @@
 
 #include "app/entry.h"
 
-int main(int argc, char** argv) {
-  return RunFileCopy(std::vector<std::string>(argv, argv + argc));
-}
+int main(int argc, char** argv) { return RunFileCopy(std::vector<std::string>(argv, argv + argc)); }

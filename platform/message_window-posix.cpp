@@ -36,12 +36,14 @@ std::string Frame(const std::string& caption, const std::string& text) {
   std::size_t inner = DisplayWidth(text) + 4;
   if (DisplayWidth(caption) + 6 > inner) inner = DisplayWidth(caption) + 6;
   const std::string title = "-- " + caption + " ";
+  // clang-format off
   return "\n +" + title + Repeat('-', inner - DisplayWidth(title)) + "+\n" +
          " |" + Repeat(' ', inner) + "|\n" +
          " |" + Centered(text, inner) + "|\n" +
          " |" + Repeat(' ', inner) + "|\n" +
          " |" + Centered(button, inner) + "|\n" +
          " +" + Repeat('-', inner) + "+\n";
+  // clang-format on
 }
 
 }  // namespace

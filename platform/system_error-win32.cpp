@@ -1,9 +1,8 @@
-#include "platform/system_error.h"
-
 #include <windows.h>
 
 #include <string>
 
+#include "platform/system_error.h"
 #include "platform/unicode.h"
 
 namespace platform {

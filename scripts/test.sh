@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds the POSIX and the Windows programs, and runs
-# every test: the POSIX suite, again under AddressSanitizer and UBSan, then the
-# Windows program under Wine.
+# every test: the POSIX suite, again under AddressSanitizer and UBSan, the static
+# checks, then the Windows program under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -14,6 +14,8 @@ ctest --preset posix
 cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan
+
+scripts/lint.sh
 
 cmake --preset windows
 cmake --build --preset windows

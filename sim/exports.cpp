@@ -22,7 +22,7 @@
 FILECOPY_REMOTE_ENTRIES(FILECOPY_SIM_DECLARE_EXPORT)
 #undef FILECOPY_SIM_DECLARE_EXPORT
 
-#define FILECOPY_SIM_CHECK_EXPORT(name, result, parameters)           \
+#define FILECOPY_SIM_CHECK_EXPORT(name, result, parameters)     \
   static_assert(std::is_same_v<decltype(&::name), name##Entry>, \
                 #name " must match the program's entry type");
 FILECOPY_REMOTE_ENTRIES(FILECOPY_SIM_CHECK_EXPORT)
@@ -87,10 +87,9 @@ RapiHandle FILECOPY_RAPI_CALL CeCreateFile(const RapiChar* file_name, RapiDword 
                                            RapiDword creation_disposition,
                                            RapiDword flags_and_attributes,
                                            RapiHandle template_file) {
-  const sim::Simulator::OpenRequest request{(desired_access & kRapiGenericRead) != 0,
-                                            (desired_access & kRapiGenericWrite) != 0,
-                                            share_mode != 0,
-                                            static_cast<std::uint32_t>(creation_disposition)};
+  const sim::Simulator::OpenRequest request{
+      (desired_access & kRapiGenericRead) != 0, (desired_access & kRapiGenericWrite) != 0,
+      share_mode != 0, static_cast<std::uint32_t>(creation_disposition)};
   const std::uint32_t result = simulator.Open(DevicePath(file_name), request);
   sim::CallLog& log = simulator.Log();
   if (log.IsActive()) {
@@ -204,11 +203,11 @@ RapiBool FILECOPY_RAPI_CALL CeCreateDirectory(const RapiChar* path_name,
 #ifndef FILECOPY_SIM_OMIT_CeCreateProcess
 // The simulated device runs nothing.
 RapiBool FILECOPY_RAPI_CALL CeCreateProcess(const RapiChar* application_name,
-                                            const RapiChar* command_line,
-                                            void* process_attributes, void* thread_attributes,
-                                            RapiBool inherit_handles, RapiDword creation_flags,
-                                            void* environment, RapiChar* current_directory,
-                                            void* startup_info, void* process_information) {
+                                            const RapiChar* command_line, void* process_attributes,
+                                            void* thread_attributes, RapiBool inherit_handles,
+                                            RapiDword creation_flags, void* environment,
+                                            RapiChar* current_directory, void* startup_info,
+                                            void* process_information) {
   sim::CallLog& log = simulator.Log();
   if (log.IsActive()) {
     log.Begin("CeCreateProcess")

@@ -1,12 +1,12 @@
-#include "sim/host_file.h"
-
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <utility>
 
+#include "sim/host_file.h"
 #include "sim/utf16.h"
 
 namespace sim {

@@ -1,9 +1,9 @@
-#include "sim/host_file.h"
-
 #include <windows.h>
 
 #include <algorithm>
 #include <utility>
+
+#include "sim/host_file.h"
 
 namespace sim {
 namespace {

@@ -61,8 +61,11 @@ std::uint32_t Simulator::Open(std::u16string_view device_path, const OpenRequest
       return kInvalidHandle;
     }
   }
-  OpenFile file{HostFile::Open(*path, request.read, request.write, *creation), {},
-                request.read, request.write, !request.shared};
+  OpenFile file{HostFile::Open(*path, request.read, request.write, *creation),
+                {},
+                request.read,
+                request.write,
+                !request.shared};
   if (!file.file.IsOpen()) return kInvalidHandle;
   const std::optional<HostIdentity> identity = file.file.Identity();
   if (!identity) return kInvalidHandle;
@@ -71,8 +74,7 @@ std::uint32_t Simulator::Open(std::u16string_view device_path, const OpenRequest
   return *handle;
 }
 
-bool Simulator::Read(std::uint32_t handle, void* buffer, std::uint32_t count,
-                     std::uint32_t& done) {
+bool Simulator::Read(std::uint32_t handle, void* buffer, std::uint32_t count, std::uint32_t& done) {
   done = 0;
   OpenFile* file = Readable(handle);
   if (!file) return false;

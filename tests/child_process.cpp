@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <thread>
 
@@ -93,6 +93,7 @@ ChildProcess::ChildProcess(const std::string& program, const Options& options) {
   std::vector<std::string> words{program};
   words.insert(words.end(), options.arguments.begin(), options.arguments.end());
   std::vector<char*> argv;
+  argv.reserve(words.size() + 1);
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
 
@@ -123,7 +124,7 @@ ChildProcess::ChildProcess(const std::string& program, const Options& options) {
     CloseIfOpen(error);
     return;
   }
-  const ChildSetup setup{!pseudo, input, output, error, options.directory.c_str(),
+  const ChildSetup setup{!pseudo,         input,       output,   error, options.directory.c_str(),
                          program.c_str(), argv.data(), report[1]};
   if (pseudo) {
     initial_modes_ = DefaultTerminalModes();

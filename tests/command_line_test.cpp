@@ -31,7 +31,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandLineCase{{"filecopy", "-u"}, Command::kShowUsage, ""},
                       CommandLineCase{{"filecopy", "-d", "a.txt"}, Command::kDownload, "a.txt"},
                       CommandLineCase{{"filecopy", "-u", "a.txt"}, Command::kUpload, "a.txt"},
-                      CommandLineCase{{"filecopy", "-d", "a.txt", "extra"}, Command::kDownload, "a.txt"},
+                      CommandLineCase{
+                          {"filecopy", "-d", "a.txt", "extra"}, Command::kDownload, "a.txt"},
                       CommandLineCase{{"filecopy", "-D", "a.txt"}, Command::kShowUsage, ""},
                       CommandLineCase{{"filecopy", "-U", "a.txt"}, Command::kShowUsage, ""},
                       CommandLineCase{{"filecopy", "/d", "a.txt"}, Command::kShowUsage, ""},

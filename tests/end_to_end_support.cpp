@@ -6,8 +6,8 @@
 
 namespace fs = std::filesystem;
 
-ProgramRun RunWithoutTerminal(const std::vector<std::string>& arguments, const std::string& directory,
-                       std::chrono::milliseconds limit) {
+ProgramRun RunWithoutTerminal(const std::vector<std::string>& arguments,
+                              const std::string& directory, std::chrono::milliseconds limit) {
   // Outside the folders the tests inspect, so capturing leaves no trace there.
   const ScratchFolder capture;
   ChildProcess::Options options;
@@ -80,8 +80,8 @@ std::string Differences(const FolderSnapshot& expected, const FolderSnapshot& ac
     if (found == actual.end()) {
       out << name << ": missing (expected " << Describe(content) << ")\n";
     } else if (found->second != content) {
-      out << name << ": " << Describe(found->second) << ", not the expected "
-          << Describe(content) << (found->second && content ? " (bytes differ)" : "") << "\n";
+      out << name << ": " << Describe(found->second) << ", not the expected " << Describe(content)
+          << (found->second && content ? " (bytes differ)" : "") << "\n";
     }
   }
   for (const auto& [name, content] : actual) {
@@ -144,8 +144,7 @@ bool Framed(const std::string& line, char edge) {
 
 }  // namespace
 
-::testing::AssertionResult ShowsFramedMessage(const std::string& screen,
-                                              const std::string& caption,
+::testing::AssertionResult ShowsFramedMessage(const std::string& screen, const std::string& caption,
                                               const std::string& text) {
   std::string unix_lines;
   for (std::size_t i = 0; i < screen.size(); ++i) {
@@ -188,8 +187,7 @@ bool IsRaw(const termios& modes) {
   return (modes.c_lflag & static_cast<tcflag_t>(ICANON | ECHO | ISIG)) == 0;
 }
 
-::testing::AssertionResult ModesRestored(const std::optional<termios>& now,
-                                         const termios& before) {
+::testing::AssertionResult ModesRestored(const std::optional<termios>& now, const termios& before) {
   if (!now) return ::testing::AssertionFailure() << "the terminal's modes cannot be read";
   constexpr tcflag_t kKeyFlags = ICANON | ECHO | ISIG | IEXTEN;
   if ((now->c_lflag & kKeyFlags) != kKeyFlags) {
@@ -198,9 +196,9 @@ bool IsRaw(const termios& modes) {
   if (now->c_lflag != before.c_lflag || now->c_iflag != before.c_iflag ||
       now->c_oflag != before.c_oflag || now->c_cc[VMIN] != before.c_cc[VMIN] ||
       now->c_cc[VTIME] != before.c_cc[VTIME]) {
-    return ::testing::AssertionFailure() << std::hex << "modes differ: lflag " << now->c_lflag
-                                         << " (was " << before.c_lflag << "), iflag "
-                                         << now->c_iflag << " (was " << before.c_iflag << ")";
+    return ::testing::AssertionFailure()
+           << std::hex << "modes differ: lflag " << now->c_lflag << " (was " << before.c_lflag
+           << "), iflag " << now->c_iflag << " (was " << before.c_iflag << ")";
   }
   return ::testing::AssertionSuccess();
 }

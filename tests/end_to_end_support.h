@@ -33,8 +33,9 @@ struct ProgramRun {
   std::string errors;
 };
 
-ProgramRun RunWithoutTerminal(const std::vector<std::string>& arguments, const std::string& directory,
-                       std::chrono::milliseconds limit = kRunLimit);
+ProgramRun RunWithoutTerminal(const std::vector<std::string>& arguments,
+                              const std::string& directory,
+                              std::chrono::milliseconds limit = kRunLimit);
 
 std::vector<std::string> Lines(const std::string& text);
 
@@ -60,13 +61,11 @@ std::vector<Call> ParseCalls(const std::string& log);
 
 // Whether the screen holds exactly one framed message and nothing else: a
 // title bar with the caption, the text and "[ OK ]" inside, all lines of one width.
-::testing::AssertionResult ShowsFramedMessage(const std::string& screen,
-                                              const std::string& caption,
+::testing::AssertionResult ShowsFramedMessage(const std::string& screen, const std::string& caption,
                                               const std::string& text);
 
 // Single keys, no echo, no signals from the keyboard.
 bool IsRaw(const termios& modes);
 // The modes the terminal had before the program ran, in every flag that
 // matters for reading keys.
-::testing::AssertionResult ModesRestored(const std::optional<termios>& now,
-                                         const termios& before);
+::testing::AssertionResult ModesRestored(const std::optional<termios>& now, const termios& before);

@@ -1,9 +1,9 @@
 // The real program bound to the device simulator, run as a child process
 // with no terminal, or with a pseudo-terminal as its controlling terminal.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,7 +16,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-namespace fs = std::filesystem;
 
 // Starting the program is all "at once" may take.
 constexpr auto kAtOnce = 3s;
@@ -47,7 +46,8 @@ class UsageWithoutTerminal : public ::testing::TestWithParam<std::vector<std::st
 TEST_P(UsageWithoutTerminal, PrintsTheFourTextsAndEndsAtOnce) {
   const ProgramRun run = RunWithoutTerminal(GetParam(), device_.local_folder(), kAtOnce);
   ASSERT_EQ(run.start_failure, "");
-  EXPECT_EQ(run.status, ExitedWith(0)) << "nothing: still waiting after " << kAtOnce.count() << " s";
+  EXPECT_EQ(run.status, ExitedWith(0))
+      << "nothing: still waiting after " << kAtOnce.count() << " s";
   EXPECT_EQ(run.output, kUsage);
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(device_.Calls(), "") << "the usage screen must not contact the device";
@@ -117,12 +117,13 @@ TEST_P(UsageOnTerminal, WaitsForOneKeyWithoutEchoAndRestoresTheTerminal) {
   EXPECT_EQ(Errors(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, UsageOnTerminal,
-    ::testing::Values(KeyCase{"Letter", {}, "x"}, KeyCase{"CtrlC", {}, "\x03"},
-                      KeyCase{"ArrowKey", {}, "\x1b[A"},
-                      KeyCase{"SpaceAfterUpperCaseOption", {"-D", "x"}, " "}),
-    [](const ::testing::TestParamInfo<KeyCase>& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Keys, UsageOnTerminal,
+                         ::testing::Values(KeyCase{"Letter", {}, "x"}, KeyCase{"CtrlC", {}, "\x03"},
+                                           KeyCase{"ArrowKey", {}, "\x1b[A"},
+                                           KeyCase{"SpaceAfterUpperCaseOption", {"-D", "x"}, " "}),
+                         [](const ::testing::TestParamInfo<KeyCase>& test) {
+                           return std::string(test.param.name);
+                         });
 
 class UsageEndedBySignal : public TerminalRun, public ::testing::WithParamInterface<int> {};
 

@@ -104,8 +104,8 @@ const FaultCase kFaultCases[] = {
     {"DownloadOntoFolder", kD, nullptr, "", Setup::kTargetIsFolder, Effect::kFails,
      "cannot create local file \"stock.txt\"", false, kKept},
     // A file with no name can never be stored, so the device must not be touched.
-    {"DownloadToEmptyName", kD, nullptr, "", Setup::kEmptyName, Effect::kFails,
-     "local file \"\"", false, kKept},
+    {"DownloadToEmptyName", kD, nullptr, "", Setup::kEmptyName, Effect::kFails, "local file \"\"",
+     false, kKept},
 
     {"UploadConnect", kU, kConnect, "1", Setup::kUsual, Effect::kFails,
      "cannot connect to the device", true, kKept},
@@ -123,8 +123,8 @@ const FaultCase kFaultCases[] = {
     // The device reports success but stores less than it was given.
     {"UploadShortWriteMidChunk", kU, kShortWriteAfter, "10000", Setup::kUsual, Effect::kFails,
      "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 10000},
-    {"UploadShortWriteOfTheLastByte", kU, kShortWriteAfter, "49999", Setup::kUsual,
-     Effect::kFails, "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 49999},
+    {"UploadShortWriteOfTheLastByte", kU, kShortWriteAfter, "49999", Setup::kUsual, Effect::kFails,
+     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 49999},
     {"UploadClose", kU, kClose, "1", Setup::kUsual, Effect::kFails,
      "cannot close device file \"\\Tarvel\\remanx.exp\"", true, kSize},
     {"UploadNoDeviceFolder", kU, nullptr, "", Setup::kNoDeviceFolder, Effect::kFails,
@@ -156,8 +156,8 @@ TEST(FaultTable, CoversEveryFaultTheSimulatorReadsInBothDirections) {
     for (const Direction direction : {Direction::kDownload, Direction::kUpload}) {
       bool covered = false;
       for (const FaultCase& row : kFaultCases) {
-        covered = covered || (row.variable != nullptr && row.variable == fault &&
-                              row.direction == direction);
+        covered = covered ||
+                  (row.variable != nullptr && row.variable == fault && row.direction == direction);
       }
       EXPECT_TRUE(covered) << fault << " has no row for the "
                            << (direction == Direction::kDownload ? "download" : "upload");
@@ -175,29 +175,20 @@ class FaultMatrix : public ::testing::Test {
     WriteFileBytes(device_.Local("stock.txt"), download ? old_target_ : source_);
     std::string file = "stock.txt";
     switch (row.setup) {
-      case Setup::kUsual:
-        break;
-      case Setup::kNoDeviceFolder:
-        fs::remove_all(device_.tarvel_folder());
-        break;
-      case Setup::kTargetInMissingFolder:
-        file = "missing/stock.txt";
-        break;
+      case Setup::kUsual: break;
+      case Setup::kNoDeviceFolder: fs::remove_all(device_.tarvel_folder()); break;
+      case Setup::kTargetInMissingFolder: file = "missing/stock.txt"; break;
       case Setup::kTargetIsFolder:
         fs::remove(device_.Local("stock.txt"));
         fs::create_directory(device_.Local("stock.txt"));
         WriteFileBytes(device_.Local("stock.txt/inside"), "inside");
         break;
-      case Setup::kSourceMissing:
-        file = "absent.txt";
-        break;
+      case Setup::kSourceMissing: file = "absent.txt"; break;
       case Setup::kSourceIsFolder:
         fs::create_directory(device_.Local("folder"));
         file = "folder";
         break;
-      case Setup::kEmptyName:
-        file = "";
-        break;
+      case Setup::kEmptyName: file = ""; break;
     }
     if (row.variable != nullptr) SimulatedDevice::Inject(row.variable, row.value);
 
@@ -253,8 +244,7 @@ class FaultMatrix : public ::testing::Test {
   FolderSnapshot device_after_;
 };
 
-class FaultWithoutTerminal : public FaultMatrix,
-                             public ::testing::WithParamInterface<FaultCase> {};
+class FaultWithoutTerminal : public FaultMatrix, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(FaultWithoutTerminal, ReportsOnStandardErrorAndLeavesBothSidesAsExpected) {
   const FaultCase& row = GetParam();
@@ -339,14 +329,13 @@ TEST_P(FaultOnTerminal, ShowsTheFramedMessageUntilEnterOrEsc) {
   CheckAftermath(row);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, FaultOnTerminal,
-    ::testing::Values(TerminalCase{"DownloadConnect", "Enter", "\r"},
-                      TerminalCase{"DownloadReadMidChunk", "Esc", "\x1b"},
-                      TerminalCase{"UploadShortWriteMidChunk", "Enter", "\r"},
-                      TerminalCase{"UploadOfMissingSource", "Esc", "\x1b"}),
-    [](const ::testing::TestParamInfo<TerminalCase>& test) {
-      return std::string(test.param.row) + "ClosedBy" + test.param.key_name;
-    });
+INSTANTIATE_TEST_SUITE_P(Keys, FaultOnTerminal,
+                         ::testing::Values(TerminalCase{"DownloadConnect", "Enter", "\r"},
+                                           TerminalCase{"DownloadReadMidChunk", "Esc", "\x1b"},
+                                           TerminalCase{"UploadShortWriteMidChunk", "Enter", "\r"},
+                                           TerminalCase{"UploadOfMissingSource", "Esc", "\x1b"}),
+                         [](const ::testing::TestParamInfo<TerminalCase>& test) {
+                           return std::string(test.param.row) + "ClosedBy" + test.param.key_name;
+                         });
 
 }  // namespace

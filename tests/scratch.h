@@ -12,7 +12,8 @@
 class ScratchFolder {
  public:
   ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "filecopy-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "filecopy-test-XXXXXX").string();
     path_ = mkdtemp(pattern.data());
   }
   ~ScratchFolder() {

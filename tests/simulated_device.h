@@ -35,11 +35,13 @@ class SimulatedDevice {
   std::string Calls() const { return ReadFileBytes(log()); }
   std::filesystem::path tarvel_folder() const { return folder_.path() / "device" / "Tarvel"; }
 
-  static void Inject(const char* fault, const std::string& value) { setenv(fault, value.c_str(), 1); }
+  static void Inject(const char* fault, const std::string& value) {
+    setenv(fault, value.c_str(), 1);
+  }
 
   static constexpr const char* kFaults[] = {
-      "FILECOPY_SIM_FAIL_CONNECT",    "FILECOPY_SIM_FAIL_OPEN",
-      "FILECOPY_SIM_FAIL_READ_AFTER", "FILECOPY_SIM_FAIL_WRITE_AFTER",
+      "FILECOPY_SIM_FAIL_CONNECT",      "FILECOPY_SIM_FAIL_OPEN",
+      "FILECOPY_SIM_FAIL_READ_AFTER",   "FILECOPY_SIM_FAIL_WRITE_AFTER",
       "FILECOPY_SIM_SHORT_WRITE_AFTER", "FILECOPY_SIM_FAIL_CLOSE"};
 
  private:

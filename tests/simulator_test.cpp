@@ -3,8 +3,8 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,11 +20,14 @@ namespace fs = std::filesystem;
 
 constexpr RapiResult kFail = static_cast<RapiResult>(0x80004005U);
 constexpr RapiDword kReadWrite = kRapiGenericRead | kRapiGenericWrite;
-constexpr const char* kVariables[] = {
-    "FILECOPY_SIM_ROOT",          "FILECOPY_SIM_LOG",
-    "FILECOPY_SIM_FAIL_CONNECT",  "FILECOPY_SIM_FAIL_OPEN",
-    "FILECOPY_SIM_FAIL_CLOSE",    "FILECOPY_SIM_FAIL_READ_AFTER",
-    "FILECOPY_SIM_FAIL_WRITE_AFTER", "FILECOPY_SIM_SHORT_WRITE_AFTER"};
+constexpr const char* kVariables[] = {"FILECOPY_SIM_ROOT",
+                                      "FILECOPY_SIM_LOG",
+                                      "FILECOPY_SIM_FAIL_CONNECT",
+                                      "FILECOPY_SIM_FAIL_OPEN",
+                                      "FILECOPY_SIM_FAIL_CLOSE",
+                                      "FILECOPY_SIM_FAIL_READ_AFTER",
+                                      "FILECOPY_SIM_FAIL_WRITE_AFTER",
+                                      "FILECOPY_SIM_SHORT_WRITE_AFTER"};
 
 struct Entries {
 #define FILECOPY_ENTRY_FIELD(name, result, parameters) name##Entry name = nullptr;
@@ -224,8 +227,8 @@ TEST_F(SimulatorPaths, MapComponentsBelowTheRoot) {
   EXPECT_EQ(Sim().CeCreateDirectory(Wide(u"\\Tarvel").data(), nullptr), 1U);
   EXPECT_EQ(Sim().CeCreateDirectory(Wide(u"\\Tarvel").data(), nullptr), 0U);
   std::vector<RapiDword> counts;
-  const RapiHandle file = Open(u"\\Tarvel\\r\u00e9sum\u00e9 \u20ac\U0001F600", kRapiGenericWrite, 0,
-                               kRapiCreateNew);
+  const RapiHandle file =
+      Open(u"\\Tarvel\\r\u00e9sum\u00e9 \u20ac\U0001F600", kRapiGenericWrite, 0, kRapiCreateNew);
   ASSERT_NE(file, kRapiInvalidHandle);
   EXPECT_EQ(Write(file, "abc", counts), 1U);
   EXPECT_EQ(Contents(root_ / "Tarvel" / u8"r\u00e9sum\u00e9 \u20ac\U0001F600"), "abc");
@@ -245,10 +248,17 @@ TEST_F(SimulatorPaths, RefuseNamesThatCouldLeaveTheRoot) {
   Put(folder_ / "outside", "keep");
   fs::create_directory(root_ / "a");
   Connect();
-  const std::u16string refused[] = {u"",          u"outside",        u"\\",
-                                    u"\\a\\",     u"\\\\outside",    u"\\..\\outside",
-                                    u"\\.\\a",    u"\\a\\..\\..\\outside", u"\\a/../../outside",
-                                    u"\\a:b",     u"\\a\\x\xD800y"};
+  const std::u16string refused[] = {u"",
+                                    u"outside",
+                                    u"\\",
+                                    u"\\a\\",
+                                    u"\\\\outside",
+                                    u"\\..\\outside",
+                                    u"\\.\\a",
+                                    u"\\a\\..\\..\\outside",
+                                    u"\\a/../../outside",
+                                    u"\\a:b",
+                                    u"\\a\\x\xD800y"};
   for (const std::u16string& path : refused) {
     EXPECT_EQ(Open(path, kReadWrite, 0, kRapiCreateAlways), kRapiInvalidHandle);
     EXPECT_EQ(Sim().CeCreateDirectory(Wide(path).data(), nullptr), 0U);
@@ -455,10 +465,9 @@ TEST(SimulatorVariants, LackOnlyTheirOmittedEntry) {
   const Entries full = Sim();
   const Entries no_process = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_CREATE_PROCESS, RTLD_NOW));
   const Entries no_read = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_READ_FILE, RTLD_NOW));
-#define FILECOPY_CHECK_ENTRY(name, result, parameters)                              \
-  EXPECT_NE(full.name, nullptr) << #name;                                           \
-  EXPECT_EQ(no_process.name == nullptr, std::string(#name) == "CeCreateProcess") \
-      << #name;                                                                     \
+#define FILECOPY_CHECK_ENTRY(name, result, parameters)                                     \
+  EXPECT_NE(full.name, nullptr) << #name;                                                  \
+  EXPECT_EQ(no_process.name == nullptr, std::string(#name) == "CeCreateProcess") << #name; \
   EXPECT_EQ(no_read.name == nullptr, std::string(#name) == "CeReadFile") << #name;
   FILECOPY_REMOTE_ENTRIES(FILECOPY_CHECK_ENTRY)
 #undef FILECOPY_CHECK_ENTRY

@@ -1,11 +1,12 @@
 // The transfers through the real binding against the device simulator.
+#include "device/transfer/transfer.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
 #include "device/remote_api/trapi.h"
-#include "device/transfer/transfer.h"
 #include "tests/reported_errors.h"
 #include "tests/simulated_device.h"
 
@@ -108,7 +109,8 @@ std::string FaultName(const ::testing::TestParamInfo<Fault>& info) {
          info.param.value;
 }
 
-class DownloadFaultTest : public TransferTest, public ::testing::WithParamInterface<DownloadFault> {};
+class DownloadFaultTest : public TransferTest,
+                          public ::testing::WithParamInterface<DownloadFault> {};
 
 TEST_P(DownloadFaultTest, FailsReportedAndLeavesTheTargetIntact) {
   const std::string old_target = RandomBytes(5000, 7);
@@ -123,15 +125,14 @@ TEST_P(DownloadFaultTest, FailsReportedAndLeavesTheTargetIntact) {
   EXPECT_EQ(FileNamesIn(device_.local_folder()), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, DownloadFaultTest,
-    ::testing::Values(DownloadFault{"FILECOPY_SIM_FAIL_CONNECT", "1"},
-                      DownloadFault{"FILECOPY_SIM_FAIL_OPEN", "1"},
-                      DownloadFault{"FILECOPY_SIM_FAIL_READ_AFTER", "0"},
-                      DownloadFault{"FILECOPY_SIM_FAIL_READ_AFTER", "10240"},
-                      DownloadFault{"FILECOPY_SIM_FAIL_READ_AFTER", "25000"},
-                      DownloadFault{"FILECOPY_SIM_FAIL_CLOSE", "1"}),
-    FaultName<DownloadFault>);
+INSTANTIATE_TEST_SUITE_P(Faults, DownloadFaultTest,
+                         ::testing::Values(DownloadFault{"FILECOPY_SIM_FAIL_CONNECT", "1"},
+                                           DownloadFault{"FILECOPY_SIM_FAIL_OPEN", "1"},
+                                           DownloadFault{"FILECOPY_SIM_FAIL_READ_AFTER", "0"},
+                                           DownloadFault{"FILECOPY_SIM_FAIL_READ_AFTER", "10240"},
+                                           DownloadFault{"FILECOPY_SIM_FAIL_READ_AFTER", "25000"},
+                                           DownloadFault{"FILECOPY_SIM_FAIL_CLOSE", "1"}),
+                         FaultName<DownloadFault>);
 
 TEST_F(TransferTest, DownloadIntoAMissingFolderFailsWithoutContactingTheDevice) {
   EXPECT_FALSE(DownloadFile(api_, kDeviceExportFile, device_.Local("missing/stock.txt")));
@@ -193,19 +194,19 @@ TEST_P(UploadFaultTest, FailsAndIsReported) {
   if (GetParam().device_file_kept) {
     EXPECT_EQ(ReadFileBytes(device_.Tarvel("remanx.exp")), "kept");
   }
-  EXPECT_EQ(FileNamesIn(device_.tarvel_folder()),
-            (std::set<std::string>{"remanx.exp"}));
+  EXPECT_EQ(FileNamesIn(device_.tarvel_folder()), (std::set<std::string>{"remanx.exp"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, UploadFaultTest,
-                         ::testing::Values(UploadFault{"FILECOPY_SIM_FAIL_CONNECT", "1", true},
-                                           UploadFault{"FILECOPY_SIM_FAIL_OPEN", "1", true},
-                                           UploadFault{"FILECOPY_SIM_FAIL_WRITE_AFTER", "0", false},
-                                           UploadFault{"FILECOPY_SIM_FAIL_WRITE_AFTER", "20000", false},
-                                           UploadFault{"FILECOPY_SIM_SHORT_WRITE_AFTER", "10000", false},
-                                           UploadFault{"FILECOPY_SIM_SHORT_WRITE_AFTER", "49999", false},
-                                           UploadFault{"FILECOPY_SIM_FAIL_CLOSE", "1", false}),
-                         FaultName<UploadFault>);
+INSTANTIATE_TEST_SUITE_P(
+    Faults, UploadFaultTest,
+    ::testing::Values(UploadFault{"FILECOPY_SIM_FAIL_CONNECT", "1", true},
+                      UploadFault{"FILECOPY_SIM_FAIL_OPEN", "1", true},
+                      UploadFault{"FILECOPY_SIM_FAIL_WRITE_AFTER", "0", false},
+                      UploadFault{"FILECOPY_SIM_FAIL_WRITE_AFTER", "20000", false},
+                      UploadFault{"FILECOPY_SIM_SHORT_WRITE_AFTER", "10000", false},
+                      UploadFault{"FILECOPY_SIM_SHORT_WRITE_AFTER", "49999", false},
+                      UploadFault{"FILECOPY_SIM_FAIL_CLOSE", "1", false}),
+    FaultName<UploadFault>);
 
 TEST_F(TransferTest, ATargetThatCannotBeReplacedFailsBeforeTheDeviceIsContacted) {
   std::filesystem::create_directory(device_.Local("stock.txt"));

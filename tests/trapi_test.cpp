@@ -1,10 +1,11 @@
 // The binding: which entries it finds, and what happens without them.
+#include "device/remote_api/trapi.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "device/remote_api/trapi.h"
 #include "device/transfer/transfer.h"
 #include "tests/reported_errors.h"
 #include "tests/simulated_device.h"
@@ -103,12 +104,14 @@ RapiResult RecordUninit() {
   g_script.calls.emplace_back("uninit");
   return 0;
 }
-RapiHandle RecordCreate(const RapiChar*, RapiDword, RapiDword, void*, RapiDword, RapiDword,
-                        RapiHandle) {
+RapiHandle RecordCreate(const RapiChar* /*name*/, RapiDword /*access*/, RapiDword /*share*/,
+                        void* /*security*/, RapiDword /*disposition*/, RapiDword /*attributes*/,
+                        RapiHandle /*template_file*/) {
   g_script.calls.emplace_back("create");
   return 7;
 }
-RapiBool RecordRead(RapiHandle, void*, RapiDword, RapiDword* count, void*) {
+RapiBool RecordRead(RapiHandle /*file*/, void* /*buffer*/, RapiDword /*size*/, RapiDword* count,
+                    void* /*overlapped*/) {
   g_script.calls.emplace_back("read");
   if (g_script.reads_left-- <= 0) {
     *count = 0;
@@ -117,7 +120,7 @@ RapiBool RecordRead(RapiHandle, void*, RapiDword, RapiDword* count, void*) {
   *count = g_script.read_count;
   return g_script.read_result;
 }
-RapiBool RecordClose(RapiHandle) {
+RapiBool RecordClose(RapiHandle /*file*/) {
   g_script.calls.emplace_back("close");
   return 1;
 }
@@ -142,7 +145,8 @@ TEST_F(RecordingBindingTest, AReadResultOtherThanOneIsAFailureNotTheEnd) {
   g_script.read_count = 10;
   EXPECT_FALSE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
   EXPECT_EQ(TakeReportedCopyErrors(), 1);
-  EXPECT_EQ(g_script.calls, (std::vector<std::string>{"init", "create", "read", "close", "uninit"}));
+  EXPECT_EQ(g_script.calls,
+            (std::vector<std::string>{"init", "create", "read", "close", "uninit"}));
   EXPECT_FALSE(std::filesystem::exists(device_.Local("stock.txt")));
 }
 

@@ -14,7 +14,8 @@ using RapiBool = BOOL;
 using RapiResult = HRESULT;
 using RapiHandle = HANDLE;
 
-inline const RapiHandle kRapiInvalidHandle = INVALID_HANDLE_VALUE;  // NOLINT(performance-no-int-to-ptr)
+inline const RapiHandle kRapiInvalidHandle =
+    INVALID_HANDLE_VALUE;  // NOLINT(performance-no-int-to-ptr)
 #else
 #include <cstdint>
 

@@ -7,27 +7,27 @@
 // export name and C signature; the binding's fields, its lookups and the device
 // simulator's exports are all generated from it. Structures the program never
 // passes are opaque pointers.
-#define FILECOPY_REMOTE_ENTRIES(X)                                                            \
-  X(CeCreateFile, RapiHandle,                                                                 \
-    (const RapiChar* file_name, RapiDword desired_access, RapiDword share_mode,               \
+#define FILECOPY_REMOTE_ENTRIES(X)                                                              \
+  X(CeCreateFile, RapiHandle,                                                                   \
+    (const RapiChar* file_name, RapiDword desired_access, RapiDword share_mode,                 \
      void* security_attributes, RapiDword creation_disposition, RapiDword flags_and_attributes, \
-     RapiHandle template_file))                                                               \
-  X(CeWriteFile, RapiBool,                                                                    \
-    (RapiHandle file, const void* buffer, RapiDword bytes_to_write, RapiDword* bytes_written,  \
-     void* overlapped))                                                                       \
-  X(CeCloseHandle, RapiBool, (RapiHandle object))                                             \
-  X(CeGetFileSize, RapiDword, (RapiHandle file, RapiDword* file_size_high))                   \
-  X(CeReadFile, RapiBool,                                                                     \
-    (RapiHandle file, void* buffer, RapiDword bytes_to_read, RapiDword* bytes_read,            \
-     void* overlapped))                                                                       \
-  X(CeCreateDirectory, RapiBool, (const RapiChar* path_name, void* security_attributes))      \
-  X(CeCreateProcess, RapiBool,                                                                \
-    (const RapiChar* application_name, const RapiChar* command_line, void* process_attributes, \
-     void* thread_attributes, RapiBool inherit_handles, RapiDword creation_flags,             \
-     void* environment, RapiChar* current_directory, void* startup_info,                      \
-     void* process_information))                                                              \
-  X(CeGetSystemInfo, void, (void* system_info))                                               \
-  X(CeRapiUninit, RapiResult, ())                                                             \
+     RapiHandle template_file))                                                                 \
+  X(CeWriteFile, RapiBool,                                                                      \
+    (RapiHandle file, const void* buffer, RapiDword bytes_to_write, RapiDword* bytes_written,   \
+     void* overlapped))                                                                         \
+  X(CeCloseHandle, RapiBool, (RapiHandle object))                                               \
+  X(CeGetFileSize, RapiDword, (RapiHandle file, RapiDword * file_size_high))                    \
+  X(CeReadFile, RapiBool,                                                                       \
+    (RapiHandle file, void* buffer, RapiDword bytes_to_read, RapiDword* bytes_read,             \
+     void* overlapped))                                                                         \
+  X(CeCreateDirectory, RapiBool, (const RapiChar* path_name, void* security_attributes))        \
+  X(CeCreateProcess, RapiBool,                                                                  \
+    (const RapiChar* application_name, const RapiChar* command_line, void* process_attributes,  \
+     void* thread_attributes, RapiBool inherit_handles, RapiDword creation_flags,               \
+     void* environment, RapiChar* current_directory, void* startup_info,                        \
+     void* process_information))                                                                \
+  X(CeGetSystemInfo, void, (void* system_info))                                                 \
+  X(CeRapiUninit, RapiResult, ())                                                               \
   X(CeRapiInit, RapiResult, ())
 
 // Pointer types of the entries: CeReadFileEntry and so on.

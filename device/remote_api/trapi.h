@@ -12,7 +12,8 @@ class RemoteEntryMissing : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-[[noreturn]] void ThrowRemoteEntryMissing(const char* name, const platform::DynamicLibrary& library);
+[[noreturn]] void ThrowRemoteEntryMissing(const char* name,
+                                          const platform::DynamicLibrary& library);
 
 template <typename Pointer>
 class RemoteEntry;
@@ -57,7 +58,8 @@ class TRAPI {
   TRAPI(const TRAPI&) = delete;
   TRAPI& operator=(const TRAPI&) = delete;
 
-#define FILECOPY_DECLARE_ENTRY(name, result, parameters) RemoteEntry<name##Entry> name{#name, library_};
+#define FILECOPY_DECLARE_ENTRY(name, result, parameters) \
+  RemoteEntry<name##Entry> name{#name, library_};
   FILECOPY_REMOTE_ENTRIES(FILECOPY_DECLARE_ENTRY)
 #undef FILECOPY_DECLARE_ENTRY
 

@@ -5,8 +5,8 @@
 
 void ThrowDeviceFailure(const char* action, const std::string& device_path,
                         const std::string& reason) {
-  throw CopyFailure(std::string("cannot ") + action + " device file \"" + device_path + "\": " +
-                    reason);
+  throw CopyFailure(std::string("cannot ") + action + " device file \"" + device_path +
+                    "\": " + reason);
 }
 
 void ReportFailure(const std::string& description) {
