@@ -42,19 +42,6 @@ int OpenRetrying(const char* path, int flags) {
 
 }  // namespace
 
-HostFile::~HostFile() { Close(); }
-
-HostFile::HostFile(HostFile&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, kClosed)) {}
-
-HostFile& HostFile::operator=(HostFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    descriptor_ = std::exchange(other.descriptor_, kClosed);
-  }
-  return *this;
-}
-
 HostFile HostFile::Open(const HostPath& path, bool read, bool write, HostCreation creation) {
   return HostFile(OpenRetrying(path.c_str(), AccessFlags(read, write) | CreationFlags(creation)));
 }

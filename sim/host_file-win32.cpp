@@ -40,19 +40,6 @@ HostIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& information) {
 
 }  // namespace
 
-HostFile::~HostFile() { Close(); }
-
-HostFile::HostFile(HostFile&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, kClosed)) {}
-
-HostFile& HostFile::operator=(HostFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    descriptor_ = std::exchange(other.descriptor_, kClosed);
-  }
-  return *this;
-}
-
 HostFile HostFile::Open(const HostPath& path, bool read, bool write, HostCreation creation) {
   const DWORD access = (read ? GENERIC_READ : 0U) | (write ? GENERIC_WRITE : 0U);
   return HostFile(OpenWide(path, access, CreationOf(creation), FILE_ATTRIBUTE_NORMAL));
