@@ -1,5 +1,7 @@
 #include "sim/call_log.h"
 
+#include "platform/unicode.h"
+
 namespace sim {
 
 bool CallLog::Open(const std::optional<HostPath>& path) {
@@ -79,7 +81,7 @@ void CallLog::Separate() {
 CallLog& CallLog::Quoted(std::u16string_view text) {
   Separate();
   line_ += '"';
-  AppendUtf8(line_, text);
+  line_ += platform::Utf16ToUtf8(text);
   line_ += '"';
   return *this;
 }

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/unicode.h"
 #include "sim/host_file.h"
-#include "sim/utf16.h"
 
 namespace sim {
 namespace {
@@ -113,7 +113,7 @@ std::optional<HostPath> HostEnvironment(const char* name) {
 
 void AppendHostComponent(HostPath& path, std::u16string_view component) {
   path += '/';
-  AppendUtf8(path, component);
+  path += platform::Utf16ToUtf8(component);
 }
 
 }  // namespace sim

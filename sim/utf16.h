@@ -3,7 +3,8 @@
 #include <string>
 #include <string_view>
 
-// The device speaks UTF-16; the host's names and the call log are UTF-8.
+// The device speaks UTF-16; conversions to the host's UTF-8 are the program's
+// own (platform/unicode.h).
 
 namespace sim {
 
@@ -16,7 +17,5 @@ std::u16string CopyUtf16(const Unit* text) {
 }
 
 bool HasUnpairedSurrogate(std::u16string_view text);
-// Unpaired surrogates become U+FFFD.
-void AppendUtf8(std::string& out, std::u16string_view text);
 
 }  // namespace sim

@@ -205,40 +205,12 @@ INSTANTIATE_TEST_SUITE_P(
              std::to_string(test.param.size);
     });
 
-TEST_F(TransferRun, DownloadOfAnAbsentExportCreatesItAndAnEmptyTarget) {
-  ExpectCleanSuccess(RunInLocalFolder({"-d", "stock.txt"}));
-  EXPECT_EQ(Differences({{"remanx.imp", ""}}, Device()), "");
-  EXPECT_EQ(Differences({{"stock.txt", ""}}, Local()), "");
-}
-
-TEST_F(TransferRun, DownloadReplacesALongerTargetWholly) {
-  WriteFileBytes(device_.Tarvel("remanx.imp"), "short");
-  WriteFileBytes(device_.Local("stock.txt"), RandomBytes(30000, 11));
-  ExpectCleanSuccess(RunInLocalFolder({"-d", "stock.txt"}));
-  EXPECT_EQ(Differences({{"stock.txt", "short"}}, Local()), "");
-}
-
-TEST_F(TransferRun, UploadReplacesALongerDeviceFileWholly) {
-  WriteFileBytes(device_.Tarvel("remanx.exp"), RandomBytes(30000, 12));
-  WriteFileBytes(device_.Local("stock.txt"), "short");
-  ExpectCleanSuccess(RunInLocalFolder({"-u", "stock.txt"}));
-  EXPECT_EQ(Differences({{"remanx.exp", "short"}}, Device()), "");
-}
-
 TEST_F(TransferRun, DownloadIgnoresAThirdArgument) {
   const std::string content = RandomBytes(12345, 13);
   WriteFileBytes(device_.Tarvel("remanx.imp"), content);
   ExpectCleanSuccess(RunInLocalFolder({"-d", "stock.txt", "extra"}));
   EXPECT_EQ(Differences({{"stock.txt", content}}, Local()), "");
   EXPECT_EQ(Differences({{"remanx.imp", content}}, Device()), "");
-}
-
-TEST_F(TransferRun, UploadIgnoresAThirdArgument) {
-  const std::string content = RandomBytes(12345, 14);
-  WriteFileBytes(device_.Local("stock.txt"), content);
-  ExpectCleanSuccess(RunInLocalFolder({"-u", "stock.txt", "-d"}));
-  EXPECT_EQ(Differences({{"remanx.exp", content}}, Device()), "");
-  EXPECT_EQ(Differences({{"stock.txt", content}}, Local()), "");
 }
 
 TEST_F(TransferRun, TakesAnAbsolutePathFromAnotherFolder) {

@@ -38,7 +38,6 @@ class RemoteEntry<Result(FILECOPY_RAPI_CALL*)(Parameters...)> {
   explicit operator bool() const { return address_ != nullptr; }
 
   void Bind(Pointer address) { address_ = address; }
-  const char* name() const { return name_; }
 
  private:
   Pointer address_ = nullptr;

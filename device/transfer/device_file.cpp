@@ -1,14 +1,21 @@
 #include "device/transfer/device_file.h"
 
+#include <vector>
+
 #include "device/transfer/copy_failure.h"
 #include "platform/unicode.h"
 
+namespace {
+
+// A device path as the remote API takes it: NUL-terminated UTF-16.
 std::vector<RapiChar> DevicePathText(const std::string& path) {
   const std::u16string text = platform::Utf8ToUtf16(path);
   std::vector<RapiChar> result(text.begin(), text.end());
   result.push_back(0);
   return result;
 }
+
+}  // namespace
 
 DeviceFile::DeviceFile(const TRAPI& api, const std::string& path, RapiDword disposition)
     : api_(api), path_(path) {

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 #include "device/remote_api/trapi.h"
 
@@ -27,6 +26,3 @@ class DeviceFile {
   RapiHandle handle_;
   bool open_ = false;
 };
-
-// A device path as the remote API takes it: NUL-terminated UTF-16.
-std::vector<RapiChar> DevicePathText(const std::string& path);
