@@ -26,7 +26,9 @@ DynamicLibrary::DynamicLibrary(const std::string& path) : path_(AnsiToUtf8(path)
     failure_ = "the system directory is unknown";
     return;
   }
-  handle_ = LoadLibraryA(path.c_str());
+  // The library's own dependencies are then looked for in its folder first,
+  // not beside the program, where anyone may have put a DLL of that name.
+  handle_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (handle_ == nullptr) failure_ = LastSystemErrorText();
 }
 

@@ -1,8 +1,14 @@
 #!/bin/sh
 # Installs what building and testing FileCopy needs on Debian, when missing.
+#   install-dependencies.sh            everything the test command needs
+#   install-dependencies.sh windows64  also the 64-bit Windows build and Wine,
+#                                      for machines that run no 32-bit layout
 set -eu
 
-packages="cmake g++ make libgtest-dev python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool imagemagick tmux time clang-tidy clang-format cppcheck"
+packages="cmake g++ make libgtest-dev python3 locales-all debootstrap g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick tmux time clang-tidy clang-format cppcheck"
+if [ "${1:-}" = windows64 ]; then
+  packages="$packages g++-mingw-w64-x86-64 wine64"
+fi
 missing=""
 for package in $packages; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

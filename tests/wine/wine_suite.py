@@ -3,10 +3,11 @@
 Wine with the device simulator installed as the system's rapi.dll.
 
 --group file  checks the executable file with objdump; needs no Wine.
---group wine  boots a throwaway prefix under a private Xvfb and runs the
-              program: usage, transfers, failures with their message window,
-              Unicode names, planted libraries. Exits 77 when this machine
-              cannot run the Wine the program's architecture needs.
+--group wine  boots a throwaway prefix of one Windows layout (--layout) under
+              a private Xvfb and runs the program: usage, transfers, failures
+              with their message window, Unicode names in two code pages,
+              planted libraries. Exits 77, saying why, when this machine
+              cannot run that layout.
 """
 
 import argparse
@@ -40,14 +41,50 @@ USAGE = (
     "   -u [nazwa_pliku]\tkopiowanie pliku [nazwa_pliku]\n"
     "\t\t\tdla programu Remanex\n\n"
 ).replace("\n", "\r\n").encode("ascii")
-# Outside every single-byte ANSI code page, so only the wide API can open it.
-UNICODE_NAME = "zażółć_日本.txt"
+# Names of local files per locale: under C.UTF-8 (ANSI code page 1252) one no
+# single-byte code page holds, so only the wide API can open it; under the
+# Polish locale (code page 1250, as on a Polish Windows) what the staff type.
+LOCAL_NAMES = {"C.UTF-8": "zażółć_日本.txt", "pl_PL.UTF-8": "spis_łódź.txt"}
+# How a program's text "łó" comes out in each locale's ANSI code page, to prove
+# the locale took effect: 1252 has no "ł" and writes its best fit "l"; 1250
+# has both letters.
+ANSI_PROBE = "łó"
+ANSI_PROBE_BYTES = {"C.UTF-8": b"l\xf3", "pl_PL.UTF-8": b"\xb3\xf3"}
 SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "msvcrt.dll", "advapi32.dll", "gdi32.dll", "shell32.dll",
     "ole32.dll", "oleaut32.dll", "ws2_32.dll", "ntdll.dll", "ucrtbase.dll", "shlwapi.dll",
     "comctl32.dll", "version.dll",
 }
 MACHINES = {0x014C: "win32", 0x8664: "win64"}
+WINE64 = ("wine64", "/usr/lib/wine/wine64")
+
+
+class Layout:
+    """Where the program runs: which Wine, which prefix, which system folder
+    the program's own rapi.dll comes from."""
+
+    def __init__(self, title, machine, winearch, loaders, system_folder):
+        self.title = title
+        self.machine = machine
+        self.winearch = winearch
+        self.loaders = loaders
+        self.system_folder = system_folder
+
+
+LAYOUTS = {
+    "win32": Layout("32-bit Windows: Wine 8, 32-bit prefix", "win32", "win32", ("wine",),
+                    "system32"),
+    # File system redirection sends a 32-bit process's system32 to syswow64.
+    "wow64": Layout("64-bit Windows running the 32-bit program: Wine 10 in WoW64 mode", "win32",
+                    "win64", WINE64, "syswow64"),
+    "win64": Layout("the 64-bit build under 64-bit Wine", "win64", "win64", WINE64, "system32"),
+}
+# A static i386 Linux program that exits with 42: whether the kernel runs
+# 32-bit code at all.
+I386_EXIT_42 = bytes.fromhex(
+    "7f454c46010101000000000000000000020003000100000054800408340000000000000000000000"
+    "34002000010000000000000001000000000000000080040800800408600000006000000005000000"
+    "00100000b801000000bb2a000000cd80")
 
 OPTIONS = None
 RIG = None
@@ -153,15 +190,14 @@ class Rig:
         self.exe = Path(options.exe).resolve()
         self.dll = Path(options.dll).resolve()
         self.output = Path(options.output).resolve()
-        self.arch = MACHINES.get(pe_machine(self.exe))
-        if self.arch is None:
-            raise ValueError(f"{self.exe}: not an i386 or x86-64 program")
-        if self.arch == "win32":
-            self.loader = shutil.which("wine")
-        else:
-            self.loader = shutil.which("wine64") or (
-                "/usr/lib/wine/wine64" if os.access("/usr/lib/wine/wine64", os.X_OK) else None)
-        self.wineserver = shutil.which("wineserver")
+        self.name = options.layout
+        self.layout = LAYOUTS[options.layout]
+        machine = MACHINES.get(pe_machine(self.exe))
+        if machine != self.layout.machine:
+            raise ValueError(f"{self.exe} is a {machine} program; layout {self.name} runs "
+                             f"{self.layout.machine} ones")
+        self.loader = find_program(*self.layout.loaders)
+        self.wineserver = find_program("wineserver", "/usr/lib/wine/wineserver")
         self.temp = None
         self.prefix = None
         self.display = None
@@ -172,7 +208,7 @@ class Rig:
         self.case_count = 0
 
     def missing_wine(self):
-        """Why this machine cannot run this program's Wine, or None."""
+        """Why this machine cannot start this layout's Wine at all, or None."""
         if not self.loader or not self.wineserver:
             return None  # not a property of the machine: the install step failed
         try:
@@ -183,10 +219,35 @@ class Rig:
                 return f"{self.loader}: {error.strerror}"
             raise
         if probe.returncode != 0 and b"Exec format error" in probe.stderr:
-            return (f"the kernel refuses {'32' if self.arch == 'win32' else '64'}-bit Linux "
-                    f"programs, so {self.loader} cannot start: "
+            return (f"the kernel refuses {self.loader}, so Wine cannot start: "
                     + probe.stderr.decode(errors="replace").strip())
         return None
+
+    def refused_program(self):
+        """Why the booted prefix cannot start the program, if the machine
+        explains it: Wine 10 runs 32-bit Windows code inside a 64-bit process,
+        but only where the kernel runs 32-bit code. Any other failure to start
+        is the program's or the layout's, and is raised."""
+        case = self.new_folder("start")
+        result = self.start_program([], case, self.environment(debug="err+all"), case).finish(60)
+        if result.status == 0 and result.stdout == USAGE:
+            return None
+        failure = f"status {result.status}, stderr: {result.stderr.strip()[-1500:]}"
+        kernel = kernel_runs_i386(self.temp)
+        if self.layout.machine == "win32" and kernel is not True:
+            return (f"the kernel runs no 32-bit code ({kernel}), and {self.loader} could not "
+                    f"start the 32-bit FileCopy.exe: {failure}")
+        raise RuntimeError(f"{self.loader} could not start FileCopy.exe: {failure}")
+
+    def code_page_check(self):
+        """Each locale the cases use must give its ANSI code page, or the cases
+        that use it would prove nothing. cmd writes to a file in that page."""
+        for locale, expected in ANSI_PROBE_BYTES.items():
+            shown = self.wine_tool("cmd.exe", "/c", "echo", ANSI_PROBE, locale=locale,
+                                   raw=True).rstrip(b"\r\n ")
+            if shown != expected:
+                raise RuntimeError(f"under LC_ALL={locale} Wine wrote {ANSI_PROBE!r} as {shown!r}"
+                                   f", not {expected!r}: is the locale installed (locales-all)?")
 
     # Setting up and tearing down.
 
@@ -203,7 +264,7 @@ class Rig:
         shutil.copyfile(self.exe, self.program)
         self.start_xvfb()
         self.boot()
-        self.system_dir = self.prefix / "drive_c" / "windows" / "system32"
+        self.system_dir = self.prefix / "drive_c" / "windows" / self.layout.system_folder
         shutil.copyfile(self.dll, self.system_library())
 
     def start_xvfb(self):
@@ -271,17 +332,18 @@ class Rig:
         socket = self.server_base() / f"server-{info.st_dev:x}-{info.st_ino:x}" / "socket"
         return socket.exists()
 
-    def wine_tool(self, *command):
+    def wine_tool(self, *command, locale="C.UTF-8", raw=False):
         # Files, not pipes: Wine's helper processes inherit them and live on.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            status = subprocess.run([self.loader, *command], env=self.environment(),
+            status = subprocess.run([self.loader, *command],
+                                    env=self.environment(locale=locale),
                                     stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                     timeout=60).returncode
             out.seek(0)
             err.seek(0)
             if status != 0:
                 raise RuntimeError(f"{command} failed: {err.read().decode(errors='replace')}")
-            return out.read().decode(errors="replace")
+            return out.read() if raw else out.read().decode(errors="replace")
 
     def stop(self):
         if self.prefix is not None:
@@ -318,12 +380,12 @@ class Rig:
 
     # Running things.
 
-    def environment(self, debug="-all", simulator=None):
+    def environment(self, debug="-all", simulator=None, locale="C.UTF-8"):
         env = {name: value for name, value in os.environ.items()
                if not name.startswith(("FILECOPY_SIM_", "WINE"))
                and name not in ("DISPLAY", "WAYLAND_DISPLAY", "LANGUAGE")}
-        env.update(WINEPREFIX=str(self.prefix), WINEARCH=self.arch, WINEDEBUG=debug,
-                   WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=", LC_ALL="C.UTF-8")
+        env.update(WINEPREFIX=str(self.prefix), WINEARCH=self.layout.winearch, WINEDEBUG=debug,
+                   WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=", LC_ALL=locale)
         if self.display:
             env["DISPLAY"] = self.display
         for name, value in (simulator or {}).items():
@@ -369,6 +431,29 @@ class Rig:
             raise RuntimeError("tmux did not start: " + started.stderr)
         pid = self.tmux("display-message", "-p", "#{pid}").stdout.strip()
         self.tmux_pid = int(pid) if pid.isdigit() else None
+
+
+def find_program(*names):
+    for name in names:
+        found = shutil.which(name)
+        if found:
+            return found
+    return None
+
+
+def kernel_runs_i386(folder):
+    """True, or why not."""
+    probe = Path(folder) / "i386-probe"
+    probe.write_bytes(I386_EXIT_42)
+    probe.chmod(0o755)
+    try:
+        status = subprocess.run([str(probe)], stdin=subprocess.DEVNULL, capture_output=True,
+                                timeout=10).returncode
+    except OSError as error:
+        return f"an i386 Linux program fails: {error.strerror}"
+    finally:
+        probe.unlink()
+    return True if status == 42 else f"an i386 Linux program ended with {status}, not 42"
 
 
 def command_line(pid):
@@ -428,8 +513,8 @@ class Case:
     def calls(self):
         return self.log.read_text("utf-8").splitlines() if self.log.exists() else []
 
-    def start(self, *arguments, debug="-all", cwd=None, **faults):
-        env = RIG.environment(debug, self.simulator(**faults))
+    def start(self, *arguments, debug="-all", cwd=None, locale="C.UTF-8", **faults):
+        env = RIG.environment(debug, self.simulator(**faults), locale)
         return RIG.start_program(arguments, cwd or self.local, env, self.folder)
 
     def run(self, *arguments, timeout=60, **options):
@@ -485,13 +570,22 @@ class WineTest(unittest.TestCase):
         return result
 
 
-class SystemLibraryRemoved:
+class SystemLibraries:
+    """The system folder holds these DLLs (name: file) instead of the usual
+    rapi.dll; the usual one is put back after."""
+
+    def __init__(self, libraries):
+        self.libraries = libraries
+
     def __enter__(self):
-        self.aside = RIG.temp / "rapi.dll.aside"
-        RIG.system_library().rename(self.aside)
+        RIG.system_library().unlink()
+        for name, source in self.libraries.items():
+            shutil.copyfile(source, RIG.system_dir / name)
 
     def __exit__(self, *exception):
-        self.aside.rename(RIG.system_library())
+        for name in self.libraries:
+            (RIG.system_dir / name).unlink(missing_ok=True)
+        shutil.copyfile(RIG.dll, RIG.system_library())
 
 
 class UsageTest(WineTest):
@@ -603,10 +697,12 @@ class FailureTest(WineTest):
         self.assertEqual((case.tarvel / DEVICE_EXPORT).read_bytes(), self.device_content)
 
     def test_without_the_system_library(self):
+        # As a Polish stock-taking PC shows it.
         case = self.download_case("no-library")
-        with SystemLibraryRemoved():
-            result = self.fail_with_window(case, ["-d", "stock.txt"], "Return",
-                                           screenshot=RIG.output / "message-window.png")
+        with SystemLibraries({}):
+            result = self.fail_with_window(
+                case, ["-d", "stock.txt"], "Return", locale="pl_PL.UTF-8",
+                screenshot=RIG.output / f"message-window-{RIG.name}.png")
         self.assertTargetIntact(case)
         self.assertEqual(case.calls(), [])
         # The library is looked for in the system directory and nowhere else.
@@ -644,56 +740,84 @@ class FailureTest(WineTest):
 
 
 class UnicodeNameTest(WineTest):
-    def test_upload_of_a_file_named_outside_the_ansi_code_page(self):
-        case = self.new_case("upload")
-        content = random_bytes(25000, 7)
-        (case.local / UNICODE_NAME).write_bytes(content)
-        self.assertSucceeded(case.run("-u", UNICODE_NAME))
-        self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
-        self.assertEqual(case.calls(), upload_calls(25000))
+    def test_upload_of_a_file_with_a_national_name(self):
+        for locale, name in LOCAL_NAMES.items():
+            with self.subTest(locale=locale):
+                case = self.new_case(f"upload-{locale}")
+                content = random_bytes(25000, 7)
+                (case.local / name).write_bytes(content)
+                self.assertSucceeded(case.run("-u", name, locale=locale))
+                self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
+                self.assertEqual(case.calls(), upload_calls(25000))
 
-    def test_download_to_a_file_named_outside_the_ansi_code_page(self):
-        case = self.new_case("download")
-        content = random_bytes(25000, 8)
-        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
-        self.assertSucceeded(case.run("-d", UNICODE_NAME))
-        self.assertEqual(files_in(case.local), [UNICODE_NAME])
-        self.assertEqual((case.local / UNICODE_NAME).read_bytes(), content)
+    def test_download_to_a_file_with_a_national_name(self):
+        for locale, name in LOCAL_NAMES.items():
+            with self.subTest(locale=locale):
+                case = self.new_case(f"download-{locale}")
+                content = random_bytes(25000, 8)
+                (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+                self.assertSucceeded(case.run("-d", name, locale=locale))
+                self.assertEqual(files_in(case.local), [name])
+                self.assertEqual((case.local / name).read_bytes(), content)
 
 
 class PlantedLibraryTest(WineTest):
-    """Copies of rapi.dll beside the program and in the current folder: Windows
-    would find either before the system directory if the program asked for the
-    bare name."""
+    """Copies of rapi.dll, and of a DLL a rapi.dll needs, beside the program and
+    in the current folder: Windows would find them there before the system
+    folder if the program asked for the bare name, or loaded rapi.dll with the
+    default search order."""
 
-    def plant(self, case):
-        for folder in (RIG.app, case.local):
-            shutil.copyfile(RIG.dll, folder / "rapi.dll")
-        self.addCleanup((RIG.app / "rapi.dll").unlink)
+    @staticmethod
+    def variants():
+        """The simulator alone, and the one that needs rapihelp.dll; and which
+        DLL each leaves out of the system folder to see if a planted copy
+        stands in for it."""
+        helped = Path(OPTIONS.dll_with_helper).resolve()
+        return {"alone": ({"rapi.dll": RIG.dll}, "rapi.dll"),
+                "with-helper": ({"rapi.dll": helped,
+                                 "rapihelp.dll": helped.parent / "rapihelp.dll"}, "rapihelp.dll")}
 
-    def test_planted_copies_are_not_loaded_in_place_of_a_missing_system_one(self):
-        case = self.new_case("missing")
-        content = random_bytes(20000, 9)
-        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
-        self.plant(case)
-        with SystemLibraryRemoved():
-            self.fail_with_window(case, ["-d", "stock.txt"], "Return")
-        self.assertEqual(case.calls(), [], "a planted copy was loaded")
-        self.assertEqual(files_in(case.local), ["rapi.dll"])
+    def plant(self, libraries, folders):
+        for name, source in libraries.items():
+            for folder in folders:
+                shutil.copyfile(source, folder / name)
+            self.addCleanup((RIG.app / name).unlink, missing_ok=True)
 
-    def test_the_system_copy_is_the_one_loaded(self):
-        case = self.new_case("present")
-        content = random_bytes(20000, 10)
-        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
-        self.plant(case)
-        result = case.run("-d", "stock.txt", debug="-all,+loaddll")
-        self.assertSucceeded(result)
-        self.assertEqual((case.local / "stock.txt").read_bytes(), content)
-        loads = [line for line in result.stderr.splitlines()
-                 if "Loaded" in line and "rapi.dll" in line.lower()]
-        self.assertTrue(loads, "no load of rapi.dll was traced:\n" + result.stderr[-2000:])
-        for line in loads:
-            self.assertIn("c:\\\\windows\\\\system32\\\\rapi.dll", line.lower())
+    def test_planted_copies_are_not_loaded_in_place_of_missing_system_ones(self):
+        for variant, (libraries, left_out) in self.variants().items():
+            with self.subTest(library=variant):
+                case = self.new_case(f"missing-{variant}")
+                (case.tarvel / DEVICE_EXPORT).write_bytes(random_bytes(20000, 9))
+                # Wine keeps the current folder in the search path for a DLL's
+                # own DLLs, after the system folders, even once the program
+                # has taken it out; Windows does not. So the missing helper is
+                # planted beside the program only.
+                folders = [RIG.app] if left_out == "rapihelp.dll" else [RIG.app, case.local]
+                self.plant(libraries, folders)
+                installed = {name: file for name, file in libraries.items() if name != left_out}
+                with SystemLibraries(installed):
+                    self.fail_with_window(case, ["-d", "stock.txt"], "Return")
+                self.assertEqual(case.calls(), [], "a planted copy was loaded")
+
+    def test_the_system_copies_are_the_ones_loaded(self):
+        for variant, (libraries, _) in self.variants().items():
+            with self.subTest(library=variant):
+                case = self.new_case(f"present-{variant}")
+                content = random_bytes(20000, 10)
+                (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+                self.plant(libraries, [RIG.app, case.local])
+                with SystemLibraries(libraries):
+                    result = case.run("-d", "stock.txt", debug="-all,+loaddll")
+                self.assertSucceeded(result)
+                self.assertEqual((case.local / "stock.txt").read_bytes(), content)
+                for name in libraries:
+                    loads = [line for line in result.stderr.splitlines()
+                             if "Loaded" in line and f"\\\\{name}" in line.lower()]
+                    self.assertTrue(loads, f"no load of {name} was traced:\n"
+                                    + result.stderr[-2000:])
+                    for line in loads:
+                        # A 32-bit process on 64-bit Windows sees syswow64 as system32.
+                        self.assertIn(f"c:\\\\windows\\\\system32\\\\{name}", line.lower())
 
 
 def interrupt(number, _frame):
@@ -705,10 +829,14 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--exe", required=True, help="FileCopy.exe")
     parser.add_argument("--dll", required=True, help="the device simulator's rapi.dll")
+    parser.add_argument("--dll-with-helper",
+                        help="the simulator's rapi.dll that needs rapihelp.dll, beside it")
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
     parser.add_argument("--pe-format", default="pei-i386", help="objdump's name of the format")
     parser.add_argument("--output", required=True, help="folder for logs and the screenshot")
     parser.add_argument("--group", choices=("file", "wine"), required=True)
+    parser.add_argument("--layout", choices=sorted(LAYOUTS), default="win32",
+                        help="the Windows layout the wine group runs in")
     parser.add_argument("--deadline", type=int, default=600, help="seconds before giving up")
     parser.add_argument("tests", nargs="*", help="unittest names, e.g. FailureTest")
     OPTIONS = parser.parse_args()
@@ -729,24 +857,40 @@ def main():
         return 0 if runner.run(suite).wasSuccessful() else 1
 
     RIG = Rig(OPTIONS)
+    # What happened to the layout, for scripts/test.sh to tell whether any
+    # 32-bit layout ran.
+    outcome = Path(OPTIONS.output) / f"layout-{OPTIONS.layout}.outcome"
+    outcome.unlink(missing_ok=True)
+    print(f"layout {OPTIONS.layout}: {RIG.layout.title}", flush=True)
     reason = RIG.missing_wine()
     if reason:
-        print(f"SKIPPED: this machine cannot run {RIG.arch} Wine: {reason}")
-        return SKIP_EXIT
+        return skip(outcome, reason)
     signal.signal(signal.SIGTERM, interrupt)
     signal.signal(signal.SIGALRM, interrupt)
     signal.alarm(OPTIONS.deadline)
     began = time.monotonic()
     try:
         RIG.start()
-        print(f"prefix {RIG.arch} ready in {time.monotonic() - began:.1f} s on display "
-              f"{RIG.display}", flush=True)
+        reason = RIG.refused_program()
+        if reason:
+            return skip(outcome, reason)
+        RIG.code_page_check()
+        print(f"prefix ready in {time.monotonic() - began:.1f} s on display {RIG.display}",
+              flush=True)
         result = runner.run(suite)
     finally:
         signal.alarm(0)
         RIG.stop()
         print(f"Wine suite took {time.monotonic() - began:.1f} s", flush=True)
+    outcome.write_text("ran\n" if result.wasSuccessful() else "failed\n")
     return 0 if result.wasSuccessful() else 1
+
+
+def skip(outcome, reason):
+    print(f"SKIPPED: layout {OPTIONS.layout} ({RIG.layout.title}) cannot run on this "
+          f"machine: {reason}", flush=True)
+    outcome.write_text(f"skipped: {reason}\n")
+    return SKIP_EXIT
 
 
 if __name__ == "__main__":

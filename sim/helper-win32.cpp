@@ -1,0 +1,3 @@
+#include "sim/helper-win32.h"
+
+int FileCopySimHelperVersion() { return 1; }
