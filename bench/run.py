@@ -5,7 +5,10 @@ Measures, with the posix preset's Release build:
   - throughput of -d and -u against bench/direct_copy (the bare loop of calls
     into the simulator) and dd bs=10240, each run timing all three in turn;
   - peak resident memory of -d and -u for a small and a large file;
-  - start-to-exit time of the usage path without a terminal, against /bin/true.
+  - start-to-exit time of the usage path without a terminal, against /bin/true;
+and, with the windows preset's build, the 32-bit FileCopy.exe under Wine
+(bench/windows.py) in the first Windows layout whose Wine tests last ran here:
+WoW64 (64-bit Windows), else 32-bit Windows.
 Prints a table and writes build/bench/results.md and results.json.
 """
 
@@ -24,6 +27,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 BUILD = ROOT / "build" / "posix"
+WINDOWS_BUILD = ROOT / "build" / "windows"
 FILECOPY = BUILD / "simulated" / "filecopy"
 DIRECT = BUILD / "bench" / "direct_copy"
 OUT = ROOT / "build" / "bench"
@@ -51,7 +55,11 @@ SIDES = ["filecopy", "direct", "dd"]
 def build():
     for command in (["cmake", "--preset", "posix"],
                     ["cmake", "--build", "--preset", "posix",
-                     "--target", "filecopy_simulated", "direct_copy"]):
+                     "--target", "filecopy_simulated", "direct_copy"],
+                    ["cmake", "--preset", "windows"],
+                    ["cmake", "--build", "--preset", "windows",
+                     "--target", "filecopy", "filecopy_simulator", "direct_copy",
+                     "returns_at_once"]):
         result = subprocess.run(command, cwd=ROOT, capture_output=True, text=True)
         if result.returncode != 0:
             sys.exit(f"{' '.join(command)} failed:\n{result.stdout}{result.stderr}")
@@ -198,6 +206,47 @@ def measure_usage(env):
             "cpu": {name: spread(values) for name, values in cpu.items()}}
 
 
+def measure_windows():
+    """The Windows side's figures, or why there are none."""
+    outcomes = WINDOWS_BUILD / "tests" / "wine"
+    layout = next((name for name in ("wow64", "win32")
+                   if (outcomes / f"layout-{name}.outcome").is_file()
+                   and (outcomes / f"layout-{name}.outcome").read_text().strip() == "ran"), None)
+    if layout is None:
+        return {"skipped": "no 32-bit Windows layout has run its Wine tests on this machine "
+                           "(ctest --test-dir build/windows)"}
+    output = OUT / f"windows-{layout}.json"
+    command = ["python3", str(ROOT / "bench" / "windows.py"), "--layout", layout,
+               "--build", str(WINDOWS_BUILD), "--output", str(output)]
+    if layout == "wow64":
+        command = [str(ROOT / "scripts" / "wow64-root.sh"), "run", str(ROOT), "--",
+                   *command]
+    result = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    if result.returncode != 0:
+        sys.exit(f"bench/windows.py failed:\n{result.stdout}{result.stderr}")
+    return json.loads(output.read_text())
+
+
+def windows_report(windows):
+    if "skipped" in windows:
+        return ["", f"## FileCopy.exe under Wine: not measured ({windows['skipped']})", ""]
+    lines = ["", f"## FileCopy.exe under Wine: {windows['title']}", "",
+             f"{windows['size_mib']} MiB through the simulator's rapi.dll, {windows['copy_runs']} "
+             "alternating runs each, start to exit; ratio as above.", "",
+             "| transfer | FileCopy.exe MiB/s | direct_copy.exe MiB/s | FileCopy/direct "
+             "| goal ≥ 0.95 of direct |", "|---|---:|---:|---:|---|"]
+    for direction, figures in windows["throughput"].items():
+        rate, ratio = figures["mib_per_s"], figures["filecopy_ratio_to_direct"]
+        lines.append(f"| {direction} | {rate['filecopy']:.0f} | {rate['direct']:.0f} "
+                     f"| {ratio_text(ratio)} | {throughput_goal(ratio)} |")
+    usage = windows["usage_ms"]
+    lines += ["", f"Usage path without a console, ms ({windows['usage_runs']} runs each): "
+              f"FileCopy.exe median {usage['filecopy']['median']:.1f} "
+              f"(min {usage['filecopy']['min']:.1f}), an exe that only returns median "
+              f"{usage['at_once']['median']:.1f} (min {usage['at_once']['min']:.1f}).", ""]
+    return lines
+
+
 def ratio_text(ratio):
     return f"{ratio['median']:.3f} [{ratio['min']:.3f}–{ratio['max']:.3f}] best {ratio['best']:.3f}"
 
@@ -247,6 +296,7 @@ def report(results):
     goal = "met" if overhead <= MAX_USAGE_OVERHEAD_MS else "MISSED"
     lines += ["", f"filecopy − /bin/true, wall medians: {overhead:+.2f} ms (goal ≤ 2 ms: {goal}); "
               f"CPU medians: {cpu['filecopy']['median'] - cpu['true']['median']:+.2f} ms", ""]
+    lines += windows_report(results["windows"])
     return "\n".join(lines)
 
 
@@ -275,6 +325,7 @@ def main():
         clock: {name: {k: v * 1000 for k, v in figures.items()} for name, figures in by.items()}
         for clock, by in usage.items()}
     shutil.rmtree(SCRATCH)
+    results["windows"] = measure_windows()
     text = report(results)
     (OUT / "results.md").write_text(text)
     (OUT / "results.json").write_text(json.dumps(results, indent=2) + "\n")

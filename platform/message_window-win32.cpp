@@ -7,12 +7,30 @@
 #include "platform/unicode.h"
 
 namespace platform {
+namespace {
+
+using MessageBoxEntry = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
+
+// user32 is loaded only to show a message: linked in, it would be loaded by
+// every run, and that is most of the start-up time of one that shows none.
+// It is a known DLL, so the system's own copy is the only one ever loaded.
+int ShowMessageBox(const std::wstring& caption, const std::wstring& text) {
+  HMODULE user32 = LoadLibraryW(L"user32.dll");
+  if (user32 == nullptr) return 0;
+  const auto message_box = reinterpret_cast<MessageBoxEntry>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "MessageBoxW")));
+  const int answer =
+      message_box == nullptr ? 0 : message_box(nullptr, text.c_str(), caption.c_str(), MB_OK);
+  FreeLibrary(user32);
+  return answer;
+}
+
+}  // namespace
 
 void ShowMessageWindow(const std::u16string& caption, const std::u16string& text) {
-  const std::wstring wide_caption(caption.begin(), caption.end());
-  const std::wstring wide_text(text.begin(), text.end());
   // With no desktop to show it on, the message must still reach someone.
-  if (MessageBoxW(nullptr, wide_text.c_str(), wide_caption.c_str(), MB_OK) <= 0) {
+  if (ShowMessageBox(std::wstring(caption.begin(), caption.end()),
+                     std::wstring(text.begin(), text.end())) <= 0) {
     WriteErrorLine(Utf16ToUtf8(caption) + ": " + Utf16ToUtf8(text));
   }
 }

@@ -1,0 +1,112 @@
+// The Windows benchmark's yardstick: FileCopy.exe's two transfers reduced to
+// the bare calls into the system's rapi.dll, with the same device files,
+// flags and 10,240-byte chunks, and the same flush of a downloaded file.
+// Usage: direct_copy -d|-u <local file>
+
+#include <windows.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "device/remote_api/remote_entries.h"
+
+namespace {
+
+constexpr DWORD kChunkSize = 10240;
+using Chunk = std::array<unsigned char, kChunkSize>;
+
+struct RemoteApi {
+  CeRapiInitEntry init = nullptr;
+  CeRapiUninitEntry uninit = nullptr;
+  CeCreateFileEntry create_file = nullptr;
+  CeReadFileEntry read_file = nullptr;
+  CeWriteFileEntry write_file = nullptr;
+  CeCloseHandleEntry close_handle = nullptr;
+};
+
+template <typename Entry>
+bool Find(HMODULE library, const char* name, Entry& entry) {
+  entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+  return entry != nullptr;
+}
+
+// Stays loaded until the process ends, as in FileCopy.exe.
+bool Load(RemoteApi& api) {
+  char directory[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  const std::string path = std::string(directory, length) + "\\rapi.dll";
+  HMODULE library = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  return library != nullptr && Find(library, "CeRapiInit", api.init) &&
+         Find(library, "CeRapiUninit", api.uninit) &&
+         Find(library, "CeCreateFile", api.create_file) &&
+         Find(library, "CeReadFile", api.read_file) &&
+         Find(library, "CeWriteFile", api.write_file) &&
+         Find(library, "CeCloseHandle", api.close_handle);
+}
+
+HANDLE OpenDeviceFile(const RemoteApi& api, std::wstring_view path, DWORD disposition) {
+  std::vector<WCHAR> name(path.begin(), path.end());
+  name.push_back(0);
+  return api.create_file(name.data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr, disposition,
+                         kRapiFileAttributeNormal, nullptr);
+}
+
+bool Download(const RemoteApi& api, HANDLE device, HANDLE local) {
+  Chunk chunk;
+  for (;;) {
+    DWORD count = 0;
+    if (api.read_file(device, chunk.data(), kChunkSize, &count, nullptr) != 1) return false;
+    if (count == 0) return FlushFileBuffers(local) != 0;
+    DWORD written = 0;
+    if (!WriteFile(local, chunk.data(), count, &written, nullptr) || written != count) {
+      return false;
+    }
+  }
+}
+
+bool Upload(const RemoteApi& api, HANDLE local, HANDLE device) {
+  Chunk chunk;
+  for (;;) {
+    DWORD count = 0;
+    if (!ReadFile(local, chunk.data(), kChunkSize, &count, nullptr)) return false;
+    if (count == 0) return true;
+    DWORD written = 0;
+    if (api.write_file(device, chunk.data(), count, &written, nullptr) == 0 || written != count) {
+      return false;
+    }
+  }
+}
+
+int Fail(const char* reason) {
+  std::fprintf(stderr, "direct_copy: %s\n", reason);
+  return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const std::wstring_view direction = argc == 3 ? argv[1] : L"";
+  const bool download = direction == L"-d";
+  if (!download && direction != L"-u") return Fail("usage: direct_copy -d|-u <local file>");
+  RemoteApi api;
+  if (!Load(api)) return Fail("cannot load rapi.dll or one of its entries");
+  const HANDLE local = download ? CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                : CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (local == INVALID_HANDLE_VALUE) return Fail("cannot open the local file");
+  if (!RapiSucceeded(api.init())) return Fail("CeRapiInit failed");
+  const HANDLE device = download ? OpenDeviceFile(api, L"\\Tarvel\\remanx.imp", kRapiOpenAlways)
+                                 : OpenDeviceFile(api, L"\\Tarvel\\remanx.exp", kRapiCreateAlways);
+  if (device == INVALID_HANDLE_VALUE) return Fail("CeCreateFile failed");
+  bool copied = download ? Download(api, device, local) : Upload(api, local, device);
+  copied = api.close_handle(device) != 0 && copied;
+  copied = CloseHandle(local) != 0 && copied;
+  api.uninit();
+  return copied ? 0 : Fail("the copy failed");
+}
