@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "device/remote_api/remote_entries.h"
 
@@ -49,10 +48,8 @@ bool Load(RemoteApi& api) {
          Find(library, "CeCloseHandle", api.close_handle);
 }
 
-HANDLE OpenDeviceFile(const RemoteApi& api, std::wstring_view path, DWORD disposition) {
-  std::vector<WCHAR> name(path.begin(), path.end());
-  name.push_back(0);
-  return api.create_file(name.data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr, disposition,
+HANDLE OpenDeviceFile(const RemoteApi& api, const WCHAR* path, DWORD disposition) {
+  return api.create_file(path, kRapiGenericRead | kRapiGenericWrite, 0, nullptr, disposition,
                          kRapiFileAttributeNormal, nullptr);
 }
 
