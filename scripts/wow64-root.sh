@@ -40,6 +40,7 @@ enter() {
     shift
     mount -t proc proc "$target/proc"
     mount --rbind /dev "$target/dev"
+    mount -t sysfs -o ro sysfs "$target/sys"
     mount -t tmpfs tmpfs "$target/tmp"
     while [ "$1" != -- ]; do
       mkdir -p "$target$1"
