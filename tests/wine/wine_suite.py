@@ -23,6 +23,7 @@ import sys
 import tempfile
 import time
 import unittest
+import zipfile
 from pathlib import Path
 from xml.etree import ElementTree
 
@@ -126,6 +127,17 @@ class PeFile:
         table = optional + optional_size
         # (name, virtual size, virtual address, raw size, raw offset)
         self.sections = [struct.unpack_from("<8sIIII", data, table + 40 * i) for i in range(count)]
+
+    def section_names(self):
+        names = []
+        strings = self.symbol_table + 18 * self.symbol_count
+        for name, *_ in self.sections:
+            name = name.rstrip(b"\0").decode("ascii")
+            if name.startswith("/"):  # a long name, in the string table
+                start = strings + int(name[1:])
+                name = self.data[start:self.data.index(b"\0", start)].decode("ascii")
+            names.append(name)
+        return names
 
     def offset(self, rva):
         for _, size, start, raw_size, raw in self.sections:
@@ -611,6 +623,15 @@ class ProgramFileTest(unittest.TestCase):
             self.assertEqual(len(declared), len(set(declared)), tag)
         self.assertNotIn(f'xmlns="{ASM_V3}"', text)
 
+    def test_is_stripped_and_holds_no_build_time_or_folder(self):
+        self.assertEqual(self.pe.timestamp, 0, "the linker's time stamp")
+        self.assertEqual(self.pe.symbol_count, 0, "symbols")
+        self.assertEqual([name for name in self.pe.section_names() if name.startswith(".debug")],
+                         [])
+        for folder in OPTIONS.build_folder:
+            for encoding in ("utf-8", "utf-16-le"):
+                with self.subTest(folder=folder, encoding=encoding):
+                    self.assertNotIn(folder.encode(encoding), self.pe.data)
 
 
 # The program under Wine.
@@ -902,6 +923,46 @@ class PlantedLibraryTest(WineTest):
             self.assertIn("c:\\\\windows\\\\system32\\\\rapi.dll", line.lower())
 
 
+class PackageTest(WineTest):
+    """The zip's program where an administrator puts it, with the zip's
+    simulator as the system's rapi.dll."""
+
+    PROGRAM = r"C:\Program Files\FileCopy\FileCopy.exe"
+
+    def setUp(self):
+        folder = RIG.prefix / "drive_c" / "Program Files" / "FileCopy"
+        folder.mkdir(parents=True, exist_ok=True)
+        with zipfile.ZipFile(OPTIONS.zip) as package:
+            (folder / "FileCopy.exe").write_bytes(package.read("FileCopy.exe"))
+            simulator = package.read("symulator/rapi.dll")
+        self.addCleanup(shutil.rmtree, folder)
+        system = RIG.system_library()
+        self.addCleanup(system.write_bytes, system.read_bytes())
+        system.write_bytes(simulator)
+
+    def run_packaged(self, case, *arguments, debug="-all"):
+        env = RIG.environment(debug, case.simulator())
+        return Running([RIG.loader, self.PROGRAM, *arguments], case.local, env,
+                       case.folder).finish(60)
+
+    def test_download_and_upload(self):
+        case = self.new_case("transfers")
+        content = random_bytes(2 * CHUNK + 5, 11)
+        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+        result = self.run_packaged(case, "-d", "stock.txt", debug="-all,+actctx")
+        self.assertSucceeded(result)
+        self.assertEqual((case.local / "stock.txt").read_bytes(), content)
+        # Wine read the manifest through, without complaint.
+        self.assertNotIn("err:actctx", result.stderr)
+        for setting in ("Microsoft.Windows.Common-Controls", "dpiAwareness"):
+            self.assertTrue(setting in result.stderr, f"{setting} was not read from the manifest")
+        content = random_bytes(CHUNK + 3, 12)
+        (case.local / "prices.txt").write_bytes(content)
+        self.assertSucceeded(self.run_packaged(case, "-u", "prices.txt"))
+        self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
+        self.assertEqual(case.calls(), download_calls(2 * CHUNK + 5) + upload_calls(CHUNK + 3))
+
+
 def interrupt(number, _frame):
     raise KeyboardInterrupt(f"signal {number}: stopping the Wine suite")
 
@@ -915,6 +976,9 @@ def main():
     parser.add_argument("--pe-format", default="pei-i386", help="objdump's name of the format")
     parser.add_argument("--output", required=True, help="folder for logs and the screenshot")
     parser.add_argument("--version", required=True, help="the version the build was given")
+    parser.add_argument("--zip", required=True, help="the Windows package")
+    parser.add_argument("--build-folder", action="append", default=[],
+                        help="a folder of the build, which the program must not name")
     parser.add_argument("--group", choices=("file", "wine"), required=True)
     parser.add_argument("--deadline", type=int, default=600, help="seconds before giving up")
     parser.add_argument("tests", nargs="*", help="unittest names, e.g. FailureTest")
@@ -926,7 +990,8 @@ def main():
     if OPTIONS.group == "file":
         classes = [ProgramFileTest]
     else:
-        classes = [UsageTest, TransferTest, FailureTest, UnicodeNameTest, PlantedLibraryTest]
+        classes = [UsageTest, TransferTest, FailureTest, UnicodeNameTest, PlantedLibraryTest,
+                   PackageTest]
     if OPTIONS.tests:
         suite = loader.loadTestsFromNames(OPTIONS.tests, module)
     else:
