@@ -2,7 +2,7 @@
 # Installs what building and testing FileCopy needs on Debian, when missing.
 set -eu
 
-packages="cmake g++ make libgtest-dev python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool imagemagick tmux time clang-tidy clang-format cppcheck"
+packages="cmake g++ make libgtest-dev python3 git man-db groff-base g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool imagemagick tmux time clang-tidy clang-format cppcheck"
 missing=""
 for package in $packages; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
