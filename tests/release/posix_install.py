@@ -62,8 +62,8 @@ class InstallTest(unittest.TestCase):
         build = TEMP / "bound-to-installed-simulator"
         began = time.monotonic()
         for command in (["cmake", "-S", OPTIONS.source, "-B", build, "-G", OPTIONS.generator,
-                         f"-DCMAKE_CXX_COMPILER={OPTIONS.compiler}", "-DCMAKE_BUILD_TYPE=Release",
-                         "-DBUILD_TESTING=OFF", f"-DFILECOPY_RAPI_LIBRARY={simulator}"],
+                         *(f"-D{setting}" for setting in OPTIONS.define), "-DBUILD_TESTING=OFF",
+                         f"-DFILECOPY_RAPI_LIBRARY={simulator}"],
                         ["cmake", "--build", build, "--target", "filecopy", "--parallel", "2"]):
             built = run(command, timeout=500)
             self.assertEqual(built.returncode, 0, built.stdout.decode() + built.stderr.decode())
@@ -91,7 +91,8 @@ def main():
     parser.add_argument("--build", required=True, help="the build under test")
     parser.add_argument("--source", required=True)
     parser.add_argument("--generator", required=True)
-    parser.add_argument("--compiler", required=True)
+    parser.add_argument("--define", action="append", default=[], metavar="NAME=VALUE",
+                        help="a setting of the build under test that the other build shares")
     parser.add_argument("--version", required=True, help="the version the build was given")
     OPTIONS = parser.parse_args()
     with tempfile.TemporaryDirectory(prefix="filecopy-install-") as temp:
