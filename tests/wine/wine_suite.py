@@ -24,7 +24,9 @@ import sys
 import tempfile
 import time
 import unittest
+import zipfile
 from pathlib import Path
+from xml.etree import ElementTree
 
 SKIP_EXIT = 77
 CHUNK = 10240
@@ -50,34 +52,81 @@ LOCAL_NAMES = {"C.UTF-8": "zażółć_日本.txt", "pl_PL.UTF-8": "spis_łódź.
 # has both letters.
 ANSI_PROBE = "łó"
 ANSI_PROBE_BYTES = {"C.UTF-8": b"l\xf3", "pl_PL.UTF-8": b"\xb3\xf3"}
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "msvcrt.dll", "advapi32.dll", "gdi32.dll", "shell32.dll",
-    "ole32.dll", "oleaut32.dll", "ws2_32.dll", "ntdll.dll", "ucrtbase.dll", "shlwapi.dll",
-    "comctl32.dll", "version.dll",
+# Every function FileCopy.exe may import, each one checked to be exported by
+# Windows XP SP3's own DLLs (SetDllDirectoryW since XP SP1, the rest since
+# Windows 2000 or earlier). A new import fails the test until it has been
+# checked the same way and added here.
+XP_SP3_IMPORTS = {
+    "kernel32.dll": set("""
+        CloseHandle CreateFileA CreateFileW CreateSemaphoreW DeleteCriticalSection DeleteFileW
+        EnterCriticalSection FormatMessageW FreeLibrary GetConsoleMode GetCurrentProcessId
+        GetCurrentThreadId GetLastError GetModuleFileNameW GetModuleHandleA GetModuleHandleW
+        GetProcAddress GetStartupInfoW GetStdHandle GetSystemDirectoryA InitializeCriticalSection
+        IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA LoadLibraryExA LoadLibraryW LocalFree
+        MoveFileExW MultiByteToWideChar ReadConsoleInputA ReadFile ReleaseSemaphore
+        SetConsoleMode SetDllDirectoryW SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc
+        TlsFree TlsGetValue TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject
+        WideCharToMultiByte WriteConsoleW WriteFile
+    """.split()),
+    "msvcrt.dll": set("""
+        __mb_cur_max __p__commode __p__fmode __p__wcmdln __set_app_type __setusermatherr
+        __wgetmainargs __winitenv _amsg_exit _cexit _close _errno _initterm _iob _onexit _read
+        abort atoi calloc exit fflush fprintf fputc fputs free fwrite localeconv malloc memchr
+        memcmp memcpy memmove memset realloc setlocale signal strchr strcmp strerror strlen
+        strncmp vfprintf wcslen
+    """.split()),
+}
+# The 64-bit build is not shipped: it runs this suite under 64-bit-only Wine.
+# Its start-up and unwinding code imports these as well, from 64-bit Windows' own DLLs.
+WIN64_TEST_BUILD_IMPORTS = {
+    "kernel32.dll": set("""
+        RaiseException RtlCaptureContext RtlLookupFunctionEntry RtlUnwindEx RtlVirtualUnwind
+        __C_specific_handler
+    """.split()),
+    "msvcrt.dll": set("___lc_codepage_func ___mb_cur_max_func __iob_func _commode _fmode _wcmdln"
+                      .split()),
 }
 MACHINES = {0x014C: "win32", 0x8664: "win64"}
+MANIFEST_ARCHITECTURES = {0x014C: "x86", 0x8664: "amd64"}
+RT_VERSION = 16
+RT_MANIFEST = 24
+ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
+ASM_V2 = "urn:schemas-microsoft-com:asm.v2"
+ASM_V3 = "urn:schemas-microsoft-com:asm.v3"
+MANIFEST_NAMESPACES = {
+    "v1": ASM_V1, "v3": ASM_V3, "compatibility": "urn:schemas-microsoft-com:compatibility.v1",
+    "smi2005": "http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+    "smi2016": "http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+}
+SUPPORTED_OS = {  # Vista, 7, 8, 8.1, 10 and 11
+    "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+}
 WINE64 = ("wine64", "/usr/lib/wine/wine64")
 
 
 class Layout:
     """Where the program runs: which Wine, which prefix, which system folder
-    the program's own rapi.dll comes from."""
+    the program's own rapi.dll comes from, where an administrator installs it."""
 
-    def __init__(self, title, machine, winearch, loaders, system_folder):
+    def __init__(self, title, machine, winearch, loaders, system_folder, program_files):
         self.title = title
         self.machine = machine
         self.winearch = winearch
         self.loaders = loaders
         self.system_folder = system_folder
+        self.program_files = program_files
 
 
 LAYOUTS = {
     "win32": Layout("32-bit Windows: Wine 8, 32-bit prefix", "win32", "win32", ("wine",),
-                    "system32"),
+                    "system32", "Program Files"),
     # File system redirection sends a 32-bit process's system32 to syswow64.
     "wow64": Layout("64-bit Windows running the 32-bit program: Wine 10 in WoW64 mode", "win32",
-                    "win64", WINE64, "syswow64"),
-    "win64": Layout("the 64-bit build under 64-bit Wine", "win64", "win64", WINE64, "system32"),
+                    "win64", WINE64, "syswow64", "Program Files (x86)"),
+    "win64": Layout("the 64-bit build under 64-bit Wine", "win64", "win64", WINE64, "system32",
+                    "Program Files"),
 }
 # A static i386 Linux program that exits with 42: whether the kernel runs
 # 32-bit code at all.
@@ -97,6 +146,89 @@ def pe_machine(path):
         raise ValueError(f"{path} is not a PE file")
     (machine,) = struct.unpack_from("<H", data, offset + 4)
     return machine
+
+
+class PeFile:
+    """What the tests read of a PE file: its file header, sections and resources."""
+
+    def __init__(self, path):
+        self.data = data = Path(path).read_bytes()
+        (offset,) = struct.unpack_from("<I", data, 0x3C)
+        if data[offset:offset + 4] != b"PE\0\0":
+            raise ValueError(f"{path} is not a PE file")
+        (self.machine, count, self.timestamp, self.symbol_table, self.symbol_count,
+         optional_size) = struct.unpack_from("<HHIIIH", data, offset + 4)
+        optional = offset + 24
+        (magic,) = struct.unpack_from("<H", data, optional)
+        directories = optional + (96 if magic == 0x10B else 112)
+        (self.resource_rva,) = struct.unpack_from("<I", data, directories + 2 * 8)
+        table = optional + optional_size
+        # (name, virtual size, virtual address, raw size, raw offset)
+        self.sections = [struct.unpack_from("<8sIIII", data, table + 40 * i) for i in range(count)]
+
+    def section_names(self):
+        names = []
+        strings = self.symbol_table + 18 * self.symbol_count
+        for name, *_ in self.sections:
+            name = name.rstrip(b"\0").decode("ascii")
+            if name.startswith("/"):  # a long name, in the string table
+                start = strings + int(name[1:])
+                name = self.data[start:self.data.index(b"\0", start)].decode("ascii")
+            names.append(name)
+        return names
+
+    def offset(self, rva):
+        for _, size, start, raw_size, raw in self.sections:
+            if start <= rva < start + max(size, raw_size):
+                return raw + rva - start
+        raise ValueError(f"address {rva:#x} is in no section")
+
+    def resources(self):
+        """{(type, name, language): data} of every resource; names are numbers or strings."""
+        found = {}
+        if not self.resource_rva:
+            return found
+        base = self.offset(self.resource_rva)
+
+        def walk(table, path):
+            named, numbered = struct.unpack_from("<HH", self.data, base + table + 12)
+            for index in range(named + numbered):
+                key, value = struct.unpack_from("<II", self.data, base + table + 16 + 8 * index)
+                if key & 0x80000000:
+                    start = base + (key & 0x7FFFFFFF)
+                    (length,) = struct.unpack_from("<H", self.data, start)
+                    key = self.data[start + 2:start + 2 + 2 * length].decode("utf-16-le")
+                if value & 0x80000000:
+                    walk(value & 0x7FFFFFFF, path + (key,))
+                else:
+                    rva, size = struct.unpack_from("<II", self.data, base + value)
+                    found[path + (key,)] = self.data[self.offset(rva):self.offset(rva) + size]
+
+        walk(0, ())
+        return found
+
+
+def version_blocks(data, offset=0):
+    """A version resource's block at offset as (key, value, children)."""
+    def aligned(position):
+        return (position + 3) & ~3
+
+    length, value_length, kind = struct.unpack_from("<HHH", data, offset)
+    key_end = offset + 6
+    while data[key_end:key_end + 2] != b"\0\0":
+        key_end += 2
+    key = data[offset + 6:key_end].decode("utf-16-le")
+    start = aligned(key_end + 2)
+    size = 2 * value_length if kind == 1 else value_length  # text counts UTF-16 units
+    value = data[start:start + size]
+    if kind == 1:
+        value = value.decode("utf-16-le").rstrip("\0")
+    children = []
+    child = aligned(start + size)
+    while child < offset + length:
+        children.append(version_blocks(data, child))
+        child = aligned(child + struct.unpack_from("<H", data, child)[0])
+    return key, value, children
 
 
 def random_bytes(size, seed):
@@ -471,6 +603,8 @@ class ProgramFileTest(unittest.TestCase):
     def setUpClass(cls):
         cls.headers = subprocess.run([OPTIONS.objdump, "-p", OPTIONS.exe], capture_output=True,
                                      text=True, check=True, timeout=60).stdout
+        cls.pe = PeFile(OPTIONS.exe)
+        cls.resources = cls.pe.resources()
 
     def test_is_a_console_program_for_the_intended_processor(self):
         found = re.search(r"file format (\S+)", self.headers)
@@ -479,17 +613,111 @@ class ProgramFileTest(unittest.TestCase):
         subsystem = re.search(r"^Subsystem\s+(\w+)", self.headers, re.MULTILINE)
         self.assertIsNotNone(subsystem)
         self.assertEqual(int(subsystem.group(1), 16), 3, "not a console (CUI) program")
+        # XP is 5.1; its 64-bit edition 5.2.
+        oldest = (5, 1) if self.pe.machine == 0x014C else (5, 2)
+        for field in ("OSystem", "Subsystem"):
+            with self.subTest(field=field):
+                version = tuple(int(re.search(rf"^{kind}{field}Version\s+(\d+)", self.headers,
+                                              re.MULTILINE).group(1)) for kind in ("Major", "Minor"))
+                self.assertLessEqual(version, oldest, "Windows XP would refuse to start it")
 
     def test_imports_only_windows_own_libraries(self):
-        imported = [name.lower() for name in re.findall(r"DLL Name: (\S+)", self.headers)]
-        self.assertIn("kernel32.dll", imported)
-        for name in imported:
+        imported = {}
+        library = None
+        for line in self.headers.splitlines():
+            named = re.match(r"\s*DLL Name: (\S+)$", line)
+            entry = re.match(r"\t[0-9a-f]+\t +\d+ +(\S+)$", line)
+            if named:
+                library = named.group(1).lower()
+                imported[library] = set()
+            elif entry and library:
+                imported[library].add(entry.group(1))
+        self.assertIn("CloseHandle", imported.get("kernel32.dll", ()))
+        allowed = {name: set(functions) for name, functions in XP_SP3_IMPORTS.items()}
+        if self.pe.machine == 0x8664:
+            for name, functions in WIN64_TEST_BUILD_IMPORTS.items():
+                allowed[name] |= functions
+        for name, functions in imported.items():
             with self.subTest(dll=name):
                 self.assertFalse(name.startswith(("libgcc", "libstdc++", "libwinpthread")),
                                  "the C++ runtime must be linked in")
                 self.assertNotEqual(name, "rapi.dll", "rapi.dll must be loaded at run time")
-                self.assertTrue(name in SYSTEM_DLLS or name.startswith("api-ms-win-"),
-                                f"{name} is not part of Windows")
+                self.assertEqual(sorted(functions - allowed.get(name, set())), [],
+                                 f"imports from {name} not yet checked against Windows XP SP3")
+
+    def test_version_resource_names_this_version(self):
+        blocks = [data for key, data in self.resources.items() if key[0] == RT_VERSION]
+        self.assertEqual(len(blocks), 1, "expected one version resource")
+        key, fixed, children = version_blocks(blocks[0])
+        self.assertEqual(key, "VS_VERSION_INFO")
+        signature, _, *numbers = struct.unpack_from("<6I", fixed)
+        self.assertEqual(signature, 0xFEEF04BD)
+        major, minor, patch = (int(part) for part in OPTIONS.version.split("."))
+        self.assertEqual(numbers, [major << 16 | minor, patch << 16] * 2,
+                         "file and product version")
+        blocks = {child[0]: child[2] for child in children}
+        (table,) = blocks["StringFileInfo"]
+        strings = {name: value for name, value, _ in table[2]}
+        self.assertEqual({name: strings.get(name) for name in (
+            "FileVersion", "ProductVersion", "OriginalFilename", "InternalName", "ProductName")},
+            {"FileVersion": OPTIONS.version, "ProductVersion": OPTIONS.version,
+             "OriginalFilename": "FileCopy.exe", "InternalName": "FileCopy",
+             "ProductName": "FileCopy"})
+        self.assertTrue(strings.get("FileDescription"))
+        self.assertTrue(strings.get("LegalCopyright"))
+        ((name, translation, _),) = blocks["VarFileInfo"]
+        self.assertEqual(name, "Translation")
+        language, codepage = struct.unpack("<HH", translation)
+        self.assertEqual(codepage, 1200, "the strings are Unicode")
+        self.assertEqual(table[0].upper(), f"{language:04X}{codepage:04X}",
+                         "the string table and the translation name different languages")
+
+    def test_manifest_is_one_that_windows_xp_to_11_accept(self):
+        manifests = [(key, data) for key, data in self.resources.items() if key[0] == RT_MANIFEST]
+        self.assertEqual([key[1] for key, _ in manifests], [1], "expected one manifest, id 1")
+        text = manifests[0][1].decode("utf-8")
+        root = ElementTree.fromstring(text)
+        ns = MANIFEST_NAMESPACES
+        self.assertEqual(root.tag, f"{{{ASM_V1}}}assembly")
+        architecture = MANIFEST_ARCHITECTURES[self.pe.machine]
+        self.assertEqual(root.find("v1:assemblyIdentity", ns).get("processorArchitecture"),
+                         architecture)
+        levels = [element.attrib for uri in (ASM_V2, ASM_V3) for element in root.iterfind(
+            "{0}trustInfo/{0}security/{0}requestedPrivileges/{0}requestedExecutionLevel".format(
+                f"{{{uri}}}"))]
+        self.assertEqual(levels, [{"level": "asInvoker", "uiAccess": "false"}])
+        self.assertEqual({element.get("Id") for element in root.iterfind(
+            "compatibility:compatibility/compatibility:application/compatibility:supportedOS", ns)},
+            SUPPORTED_OS)
+        dependencies = [element.attrib for element in root.iterfind(
+            "v1:dependency/v1:dependentAssembly/v1:assemblyIdentity", ns)]
+        self.assertEqual(len(dependencies), 1, dependencies)
+        self.assertIn(dependencies[0].pop("processorArchitecture", None), (architecture, "*"))
+        self.assertEqual(dependencies[0], {
+            "type": "win32", "name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
+            "publicKeyToken": "6595b64144ccf1df", "language": "*"})
+        settings = root.find("v3:application/v3:windowsSettings", ns)
+        self.assertIsNotNone(settings)
+        self.assertEqual(settings.findtext("smi2005:dpiAware", None, ns).strip().lower(),
+                         "true/pm")
+        self.assertEqual(re.sub(r"\s", "", settings.findtext("smi2016:dpiAwareness", "", ns)),
+                         "PerMonitorV2,PerMonitor")
+        # Windows XP's parser: a namespace declared twice on one element crashes
+        # XP SP2 (KB921337), and the Vista elements must come through a prefix.
+        for tag in re.findall(r"<[A-Za-z][^>]*>", text):
+            declared = re.findall(r'xmlns(?::[\w.-]+)?="([^"]*)"', tag)
+            self.assertEqual(len(declared), len(set(declared)), tag)
+        self.assertNotIn(f'xmlns="{ASM_V3}"', text)
+
+    def test_is_stripped_and_holds_no_build_time_or_folder(self):
+        self.assertEqual(self.pe.timestamp, 0, "the linker's time stamp")
+        self.assertEqual(self.pe.symbol_count, 0, "symbols")
+        self.assertEqual([name for name in self.pe.section_names() if name.startswith(".debug")],
+                         [])
+        for folder in OPTIONS.build_folder:
+            for encoding in ("utf-8", "utf-16-le"):
+                with self.subTest(folder=folder, encoding=encoding):
+                    self.assertNotIn(folder.encode(encoding), self.pe.data)
 
 
 # The program under Wine.
@@ -820,6 +1048,45 @@ class PlantedLibraryTest(WineTest):
                         self.assertIn(f"c:\\\\windows\\\\system32\\\\{name}", line.lower())
 
 
+class PackageTest(WineTest):
+    """The zip's program where an administrator puts it, with the zip's
+    simulator as the system's rapi.dll."""
+
+    def setUp(self):
+        self.program = rf"C:\{RIG.layout.program_files}\FileCopy\FileCopy.exe"
+        folder = RIG.prefix / "drive_c" / RIG.layout.program_files / "FileCopy"
+        folder.mkdir(parents=True, exist_ok=True)
+        with zipfile.ZipFile(OPTIONS.zip) as package:
+            (folder / "FileCopy.exe").write_bytes(package.read("FileCopy.exe"))
+            simulator = package.read("symulator/rapi.dll")
+        self.addCleanup(shutil.rmtree, folder)
+        system = RIG.system_library()
+        self.addCleanup(system.write_bytes, system.read_bytes())
+        system.write_bytes(simulator)
+
+    def run_packaged(self, case, *arguments, debug="-all"):
+        env = RIG.environment(debug, case.simulator())
+        return Running([RIG.loader, self.program, *arguments], case.local, env,
+                       case.folder).finish(60)
+
+    def test_download_and_upload(self):
+        case = self.new_case("transfers")
+        content = random_bytes(2 * CHUNK + 5, 11)
+        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+        result = self.run_packaged(case, "-d", "stock.txt", debug="-all,+actctx")
+        self.assertSucceeded(result)
+        self.assertEqual((case.local / "stock.txt").read_bytes(), content)
+        # Wine read the manifest through, without complaint.
+        self.assertNotIn("err:actctx", result.stderr)
+        for setting in ("Microsoft.Windows.Common-Controls", "dpiAwareness"):
+            self.assertTrue(setting in result.stderr, f"{setting} was not read from the manifest")
+        content = random_bytes(CHUNK + 3, 12)
+        (case.local / "prices.txt").write_bytes(content)
+        self.assertSucceeded(self.run_packaged(case, "-u", "prices.txt"))
+        self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
+        self.assertEqual(case.calls(), download_calls(2 * CHUNK + 5) + upload_calls(CHUNK + 3))
+
+
 def interrupt(number, _frame):
     raise KeyboardInterrupt(f"signal {number}: stopping the Wine suite")
 
@@ -834,6 +1101,10 @@ def main():
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
     parser.add_argument("--pe-format", default="pei-i386", help="objdump's name of the format")
     parser.add_argument("--output", required=True, help="folder for logs and the screenshot")
+    parser.add_argument("--version", required=True, help="the version the build was given")
+    parser.add_argument("--zip", required=True, help="the Windows package")
+    parser.add_argument("--build-folder", action="append", default=[],
+                        help="a folder of the build, which the program must not name")
     parser.add_argument("--group", choices=("file", "wine"), required=True)
     parser.add_argument("--layout", choices=sorted(LAYOUTS), default="win32",
                         help="the Windows layout the wine group runs in")
@@ -847,7 +1118,8 @@ def main():
     if OPTIONS.group == "file":
         classes = [ProgramFileTest]
     else:
-        classes = [UsageTest, TransferTest, FailureTest, UnicodeNameTest, PlantedLibraryTest]
+        classes = [UsageTest, TransferTest, FailureTest, UnicodeNameTest, PlantedLibraryTest,
+                   PackageTest]
     if OPTIONS.tests:
         suite = loader.loadTestsFromNames(OPTIONS.tests, module)
     else:

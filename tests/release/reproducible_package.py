@@ -1,0 +1,94 @@
+#!/usr/bin/env python3
+"""The Windows package is reproducible: a copy of the same sources, built in
+other folders, packs the same bytes as the build under test."""
+
+import argparse
+import hashlib
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+from pathlib import Path
+
+MEMBERS = ["FileCopy.exe", "README.txt", "symulator/README.txt", "symulator/rapi.dll"]
+TEXTS = ["README.txt", "symulator/README.txt"]
+
+
+def copy_sources(source, target):
+    """The files git would commit: tracked ones and new ones not ignored."""
+    listed = subprocess.run(
+        ["git", "-C", str(source), "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
+        capture_output=True, check=True).stdout.decode().split("\0")
+    for name in filter(None, listed):
+        if (source / name).is_file():
+            (target / name).parent.mkdir(parents=True, exist_ok=True)
+            shutil.copy2(source / name, target / name)
+
+
+def layout_faults(package):
+    faults = []
+    with zipfile.ZipFile(package) as archive:
+        if archive.namelist() != MEMBERS:
+            faults.append(f"members {archive.namelist()}, expected {MEMBERS}")
+        for name in TEXTS:
+            text = archive.read(name)
+            if not text.startswith(b"\xef\xbb\xbf"):
+                faults.append(f"{name} does not start with a byte order mark")
+            if text.count(b"\n") != text.count(b"\r\n") or b"\r\n" not in text:
+                faults.append(f"{name} has line ends other than CR LF")
+            text.decode("utf-8")
+    return faults
+
+
+def differences(first, second):
+    with zipfile.ZipFile(first) as one, zipfile.ZipFile(second) as other:
+        return [name for name in one.namelist()
+                if name not in other.namelist() or one.read(name) != other.read(name)]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--source", required=True, type=Path)
+    parser.add_argument("--toolchain", required=True, help="relative to the source folder")
+    parser.add_argument("--build-type", required=True)
+    parser.add_argument("--generator", required=True)
+    parser.add_argument("--package", required=True, type=Path, help="the zip under test")
+    parser.add_argument("--sums", required=True, type=Path, help="its SHA256SUMS")
+    options = parser.parse_args()
+
+    faults = layout_faults(options.package)
+    checked = subprocess.run(["sha256sum", "--check", "--strict", options.sums.name],
+                             cwd=options.sums.parent, capture_output=True, text=True)
+    if checked.returncode != 0:
+        faults.append("SHA256SUMS does not match the zip: " + checked.stdout + checked.stderr)
+
+    began = time.monotonic()
+    with tempfile.TemporaryDirectory(prefix="filecopy-reproduce-") as temp:
+        source = Path(temp) / "elsewhere"
+        build = Path(temp) / "built-again"
+        copy_sources(options.source.resolve(), source)
+        subprocess.run(["cmake", "-S", source, "-B", build, "-G", options.generator,
+                        f"-DCMAKE_TOOLCHAIN_FILE={source / options.toolchain}",
+                        f"-DCMAKE_BUILD_TYPE={options.build_type}", "-DBUILD_TESTING=OFF"],
+                       check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", build, "--target", "package", "--parallel", "2"],
+                       check=True, stdout=subprocess.DEVNULL)
+        again = build / options.package.name
+        print(f"second build of the package took {time.monotonic() - began:.0f} s")
+        for path in (options.package, again):
+            print(hashlib.sha256(path.read_bytes()).hexdigest(), path)
+        if again.read_bytes() != options.package.read_bytes():
+            faults.append("the two builds differ in " + ", ".join(
+                differences(options.package, again) or ["the zip's own structure"]))
+        if (build / options.sums.name).read_bytes() != options.sums.read_bytes():
+            faults.append("the two SHA256SUMS differ")
+
+    for fault in faults:
+        print("FAIL:", fault)
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
