@@ -77,18 +77,52 @@ TEST_F(TransferTest, DownloadSendsTheCallsInOrderWithTheirArguments) {
             "CeRapiUninit() = 0x00000000\n");
 }
 
-TEST_F(TransferTest, UploadSendsTheCallsInOrderWithTheirArguments) {
-  WriteFileBytes(device_.Local("stock.txt"), RandomBytes(10241, 6));
-  ASSERT_TRUE(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile));
-  EXPECT_EQ(device_.Calls(),
+// A library that can delete and move files gets the new content in a
+// temporary file first; one that cannot gets it written directly.
+struct UploadCallsCase {
+  const char* name;
+  const char* library;
+  const char* calls;
+};
+
+class UploadCallsTest : public TransferTest,
+                        public ::testing::WithParamInterface<UploadCallsCase> {};
+
+TEST_P(UploadCallsTest, SendsTheCallsInOrderWithTheirArguments) {
+  const TRAPI api(GetParam().library);
+  const std::string content = RandomBytes(10241, 6);
+  WriteFileBytes(device_.Tarvel("remanx.exp"), "old");
+  WriteFileBytes(device_.Local("stock.txt"), content);
+  ASSERT_TRUE(UploadFile(api, device_.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_EQ(device_.Calls(), GetParam().calls);
+  EXPECT_EQ(ReadFileBytes(device_.Tarvel("remanx.exp")), content);
+  EXPECT_EQ(FileNamesIn(device_.tarvel_folder()), (std::set<std::string>{"remanx.exp"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Libraries, UploadCallsTest,
+    ::testing::Values(
+        UploadCallsCase{
+            "Staged", FILECOPY_RAPI_LIBRARY,
+            "CeRapiInit() = 0x00000000\n"
+            "CeCreateFile(\"\\Tarvel\\remanx.exp.filecopy\", 0xC0000000, 0, null, 2, 0x00000080, "
+            "null) = 0x00000100\n"
+            "CeWriteFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]\n"
+            "CeWriteFile(0x00000100, ptr, 1, ptr, null) = 1 [1]\n"
+            "CeCloseHandle(0x00000100) = 1\n"
+            "CeDeleteFile(\"\\Tarvel\\remanx.exp\") = 1\n"
+            "CeMoveFile(\"\\Tarvel\\remanx.exp.filecopy\", \"\\Tarvel\\remanx.exp\") = 1\n"
+            "CeRapiUninit() = 0x00000000\n"},
+        UploadCallsCase{
+            "DirectWithoutDeleteAndMove", FILECOPY_SIMULATOR_WITHOUT_DELETE_AND_MOVE,
             "CeRapiInit() = 0x00000000\n"
             "CeCreateFile(\"\\Tarvel\\remanx.exp\", 0xC0000000, 0, null, 2, 0x00000080, null) = "
             "0x00000100\n"
             "CeWriteFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]\n"
             "CeWriteFile(0x00000100, ptr, 1, ptr, null) = 1 [1]\n"
             "CeCloseHandle(0x00000100) = 1\n"
-            "CeRapiUninit() = 0x00000000\n");
-}
+            "CeRapiUninit() = 0x00000000\n"}),
+    [](const ::testing::TestParamInfo<UploadCallsCase>& test) { return test.param.name; });
 
 TEST_F(TransferTest, DownloadThroughALinkReplacesTheFileItNames) {
   WriteFileBytes(device_.Tarvel("remanx.imp"), "new");

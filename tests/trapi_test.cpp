@@ -22,10 +22,11 @@ std::vector<std::string> BoundEntries(const TRAPI& api) {
 }
 
 const std::vector<std::string> kAllEntries = {
-    "CeCreateFile",      "CeWriteFile",     "CeCloseHandle",   "CeGetFileSize", "CeReadFile",
-    "CeCreateDirectory", "CeCreateProcess", "CeGetSystemInfo", "CeRapiUninit",  "CeRapiInit"};
+    "CeCreateFile", "CeWriteFile",       "CeCloseHandle",   "CeGetFileSize",
+    "CeReadFile",   "CeCreateDirectory", "CeCreateProcess", "CeGetSystemInfo",
+    "CeRapiUninit", "CeRapiInit",        "CeDeleteFile",    "CeMoveFile"};
 
-TEST(TrapiTest, BindsAllTenEntriesOfACompleteLibrary) {
+TEST(TrapiTest, BindsEveryEntryOfACompleteLibrary) {
   const TRAPI api(FILECOPY_RAPI_LIBRARY);
   EXPECT_EQ(BoundEntries(api), kAllEntries);
 }
@@ -120,8 +121,18 @@ RapiBool RecordRead(RapiHandle /*file*/, void* /*buffer*/, RapiDword /*size*/, R
   *count = g_script.read_count;
   return g_script.read_result;
 }
+RapiBool RecordWrite(RapiHandle /*file*/, const void* /*buffer*/, RapiDword size, RapiDword* count,
+                     void* /*overlapped*/) {
+  g_script.calls.emplace_back("write");
+  *count = size;
+  return 1;
+}
 RapiBool RecordClose(RapiHandle /*file*/) {
   g_script.calls.emplace_back("close");
+  return 1;
+}
+RapiBool RecordDelete(const RapiChar* /*name*/) {
+  g_script.calls.emplace_back("delete");
   return 1;
 }
 
@@ -133,6 +144,7 @@ class RecordingBindingTest : public ::testing::Test {
     api_.CeRapiUninit.Bind(RecordUninit);
     api_.CeCreateFile.Bind(RecordCreate);
     api_.CeReadFile.Bind(RecordRead);
+    api_.CeWriteFile.Bind(RecordWrite);
     api_.CeCloseHandle.Bind(RecordClose);
   }
 
@@ -163,6 +175,16 @@ TEST_F(RecordingBindingTest, ResourcesAreReleasedDeviceFileFirstConnectionLast) 
   EXPECT_EQ(g_script.calls,
             (std::vector<std::string>{"init", "create", "read", "read", "close", "uninit"}));
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")).size(), 3U);
+}
+
+// Staging needs both entries; with one alone the upload writes directly.
+TEST_F(RecordingBindingTest, AnUploadWithDeleteButNoMoveWritesTheDeviceFileDirectly) {
+  api_.CeDeleteFile.Bind(RecordDelete);
+  WriteFileBytes(device_.Local("stock.txt"), "up");
+  EXPECT_TRUE(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_EQ(TakeReportedCopyErrors(), 0);
+  EXPECT_EQ(g_script.calls,
+            (std::vector<std::string>{"init", "create", "write", "close", "uninit"}));
 }
 
 }  // namespace
