@@ -193,6 +193,10 @@ struct DispositionCase {
   std::optional<std::string> after;
 };
 
+std::ostream& operator<<(std::ostream& out, const DispositionCase& test) {
+  return out << test.name;
+}
+
 class SimulatorDisposition : public SimulatorTest,
                              public ::testing::WithParamInterface<DispositionCase> {};
 

@@ -3,6 +3,7 @@
 #include "device/transfer/transfer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -15,11 +16,21 @@ namespace {
 
 class TransferTest : public ::testing::Test {
  protected:
+  // Not the usual 022, so a mode derived from it tells from a mode kept.
+  void SetUp() override { previous_umask_ = umask(027); }
   // A copy that succeeds shows no failure.
-  void TearDown() override { EXPECT_EQ(TakeReportedCopyErrors(), 0); }
+  void TearDown() override {
+    umask(previous_umask_);
+    EXPECT_EQ(TakeReportedCopyErrors(), 0);
+  }
+
+  static std::filesystem::perms Permissions(const std::string& path) {
+    return std::filesystem::status(path).permissions();
+  }
 
   SimulatedDevice device_;
   TRAPI api_{FILECOPY_RAPI_LIBRARY};
+  mode_t previous_umask_ = 0;
 };
 
 class TransferSizeTest : public TransferTest, public ::testing::WithParamInterface<std::size_t> {};
@@ -46,14 +57,18 @@ TEST_F(TransferTest, DownloadOfAnAbsentExportCreatesItAndAnEmptyTarget) {
   EXPECT_TRUE(std::filesystem::exists(device_.Tarvel("remanx.imp")));
   EXPECT_TRUE(std::filesystem::exists(device_.Local("stock.txt")));
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")), "");
+  EXPECT_EQ(Permissions(device_.Local("stock.txt")), static_cast<std::filesystem::perms>(0640));
 }
 
-TEST_F(TransferTest, DownloadReplacesALongerTargetWholly) {
+TEST_F(TransferTest, DownloadReplacesALongerTargetWhollyKeepingItsPermissions) {
   WriteFileBytes(device_.Tarvel("remanx.imp"), "short");
   WriteFileBytes(device_.Local("stock.txt"), RandomBytes(30000, 3));
+  std::filesystem::permissions(device_.Local("stock.txt"),
+                               static_cast<std::filesystem::perms>(0604));
   ASSERT_TRUE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")), "short");
   EXPECT_EQ(FileNamesIn(device_.local_folder()), (std::set<std::string>{"stock.txt"}));
+  EXPECT_EQ(Permissions(device_.Local("stock.txt")), static_cast<std::filesystem::perms>(0604));
 }
 
 TEST_F(TransferTest, UploadReplacesALongerDeviceFileWholly) {
@@ -84,6 +99,10 @@ struct UploadCallsCase {
   const char* library;
   const char* calls;
 };
+
+std::ostream& operator<<(std::ostream& out, const UploadCallsCase& test) {
+  return out << test.name;
+}
 
 class UploadCallsTest : public TransferTest,
                         public ::testing::WithParamInterface<UploadCallsCase> {};

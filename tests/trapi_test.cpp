@@ -1,8 +1,10 @@
 // The binding: which entries it finds, and what happens without them.
 #include "device/remote_api/trapi.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -44,9 +46,34 @@ TEST(TrapiTest, WithoutTheLibraryEveryEntryIsEmptyAndRaisesWhenCalled) {
   }
 }
 
-TEST(TrapiTest, ALibraryNameWithoutAFolderIsNeverSearchedFor) {
-  const TRAPI api("libc.so.6");
+void ExpectRefused(const TRAPI& api) {
   EXPECT_TRUE(BoundEntries(api).empty());
+  try {
+    api.CeRapiInit();
+    FAIL() << "an empty entry was called";
+  } catch (const RemoteEntryMissing& missing) {
+    EXPECT_NE(std::string(missing.what()).find("not an absolute path"), std::string::npos)
+        << missing.what();
+  }
+}
+
+// The test's run path holds the simulator's folder, so the search path would
+// find it by its bare name, and the current folder by "./" and that name.
+TEST(TrapiTest, ALibraryNameWithoutAFolderIsNeverSearchedFor) {
+  const std::filesystem::path library(FILECOPY_RAPI_LIBRARY);
+  const std::string bare = library.filename().string();
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(library.parent_path());
+  void* searched = dlopen(bare.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* relative = dlopen(("./" + bare).c_str(), RTLD_NOW | RTLD_LOCAL);
+  ExpectRefused(TRAPI(bare));
+  ExpectRefused(TRAPI("./" + bare));
+  std::filesystem::current_path(previous);
+  EXPECT_NE(searched, nullptr) << "the search path does not find " << bare;
+  EXPECT_NE(relative, nullptr);
+  for (void* handle : {searched, relative}) {
+    if (handle != nullptr) dlclose(handle);
+  }
 }
 
 TEST(TrapiTest, WithoutTheLibraryBothTransfersFailAndLeaveTheTargetAlone) {
