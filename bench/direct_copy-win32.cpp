@@ -1,6 +1,7 @@
 // The Windows benchmark's yardstick: FileCopy.exe's two transfers reduced to
 // the bare calls into the system's rapi.dll, with the same device files,
-// flags and 10,240-byte chunks, and the same flush of a downloaded file.
+// flags and 10,240-byte chunks: a download is flushed to the disk, an upload is
+// written under a temporary name and moved into place.
 // Usage: direct_copy -d|-u <local file>
 
 #include <windows.h>
@@ -25,7 +26,12 @@ struct RemoteApi {
   CeReadFileEntry read_file = nullptr;
   CeWriteFileEntry write_file = nullptr;
   CeCloseHandleEntry close_handle = nullptr;
+  CeDeleteFileEntry delete_file = nullptr;
+  CeMoveFileEntry move_file = nullptr;
 };
+
+constexpr const WCHAR* kImport = L"\\Tarvel\\remanx.exp";
+constexpr const WCHAR* kStagedImport = L"\\Tarvel\\remanx.exp.filecopy";
 
 template <typename Entry>
 bool Find(HMODULE library, const char* name, Entry& entry) {
@@ -45,7 +51,9 @@ bool Load(RemoteApi& api) {
          Find(library, "CeCreateFile", api.create_file) &&
          Find(library, "CeReadFile", api.read_file) &&
          Find(library, "CeWriteFile", api.write_file) &&
-         Find(library, "CeCloseHandle", api.close_handle);
+         Find(library, "CeCloseHandle", api.close_handle) &&
+         Find(library, "CeDeleteFile", api.delete_file) &&
+         Find(library, "CeMoveFile", api.move_file);
 }
 
 HANDLE OpenDeviceFile(const RemoteApi& api, const WCHAR* path, DWORD disposition) {
@@ -58,7 +66,7 @@ bool Download(const RemoteApi& api, HANDLE device, HANDLE local) {
   for (;;) {
     DWORD count = 0;
     if (api.read_file(device, chunk.data(), kChunkSize, &count, nullptr) != 1) return false;
-    if (count == 0) return FlushFileBuffers(local) != 0;
+    if (count == 0) return true;
     DWORD written = 0;
     if (!WriteFile(local, chunk.data(), count, &written, nullptr) || written != count) {
       return false;
@@ -77,6 +85,19 @@ bool Upload(const RemoteApi& api, HANDLE local, HANDLE device) {
       return false;
     }
   }
+}
+
+// As FileCopy.exe ends a download: the data on the disk.
+bool FinishDownload(HANDLE local) {
+  const bool flushed = FlushFileBuffers(local) != 0;
+  return CloseHandle(local) != 0 && flushed;
+}
+
+// As FileCopy.exe ends an upload: the old file deleted, the new one moved into place.
+bool FinishUpload(const RemoteApi& api, HANDLE local) {
+  api.delete_file(kImport);
+  const bool moved = api.move_file(kStagedImport, kImport) != 0;
+  return CloseHandle(local) != 0 && moved;
 }
 
 int Fail(const char* reason) {
@@ -99,11 +120,11 @@ int wmain(int argc, wchar_t** argv) {
   if (local == INVALID_HANDLE_VALUE) return Fail("cannot open the local file");
   if (!RapiSucceeded(api.init())) return Fail("CeRapiInit failed");
   const HANDLE device = download ? OpenDeviceFile(api, L"\\Tarvel\\remanx.imp", kRapiOpenAlways)
-                                 : OpenDeviceFile(api, L"\\Tarvel\\remanx.exp", kRapiCreateAlways);
+                                 : OpenDeviceFile(api, kStagedImport, kRapiCreateAlways);
   if (device == INVALID_HANDLE_VALUE) return Fail("CeCreateFile failed");
   bool copied = download ? Download(api, device, local) : Upload(api, local, device);
   copied = api.close_handle(device) != 0 && copied;
-  copied = CloseHandle(local) != 0 && copied;
+  copied = (download ? FinishDownload(local) : FinishUpload(api, local)) && copied;
   api.uninit();
   return copied ? 0 : Fail("the copy failed");
 }

@@ -1,5 +1,7 @@
 // The benchmark's yardstick: filecopy's two transfers reduced to the bare calls
-// into the simulator, with the same device files, flags and 10,240-byte chunks.
+// into the simulator, with the same device files, flags and 10,240-byte chunks:
+// a download is flushed to the disk with its folder, an upload is written under
+// a temporary name and moved into place.
 // Usage: direct_copy -d|-u <local file>
 
 #include <dlfcn.h>
@@ -10,6 +12,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -27,6 +30,8 @@ struct Simulator {
   CeReadFileEntry read_file = nullptr;
   CeWriteFileEntry write_file = nullptr;
   CeCloseHandleEntry close_handle = nullptr;
+  CeDeleteFileEntry delete_file = nullptr;
+  CeMoveFileEntry move_file = nullptr;
 };
 
 template <typename Entry>
@@ -43,17 +48,35 @@ std::optional<Simulator> Load() {
   if (Find(library, "CeRapiInit", sim.init) && Find(library, "CeRapiUninit", sim.uninit) &&
       Find(library, "CeCreateFile", sim.create_file) &&
       Find(library, "CeReadFile", sim.read_file) && Find(library, "CeWriteFile", sim.write_file) &&
-      Find(library, "CeCloseHandle", sim.close_handle)) {
+      Find(library, "CeCloseHandle", sim.close_handle) &&
+      Find(library, "CeDeleteFile", sim.delete_file) &&
+      Find(library, "CeMoveFile", sim.move_file)) {
     return sim;
   }
   return std::nullopt;
 }
 
-RapiHandle OpenDeviceFile(const Simulator& sim, std::u16string_view path, RapiDword disposition) {
+constexpr std::u16string_view kImport = u"\\Tarvel\\remanx.exp";
+constexpr std::u16string_view kStagedImport = u"\\Tarvel\\remanx.exp.filecopy";
+
+std::vector<RapiChar> DeviceName(std::u16string_view path) {
   std::vector<RapiChar> name(path.begin(), path.end());
   name.push_back(0);
-  return sim.create_file(name.data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr, disposition,
-                         kRapiFileAttributeNormal, RapiHandle{});
+  return name;
+}
+
+RapiHandle OpenDeviceFile(const Simulator& sim, std::u16string_view path, RapiDword disposition) {
+  return sim.create_file(DeviceName(path).data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr,
+                         disposition, kRapiFileAttributeNormal, RapiHandle{});
+}
+
+bool FolderSynced(const std::string& file) {
+  const std::size_t slash = file.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
+  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  const bool synced = fsync(descriptor) == 0;
+  return close(descriptor) == 0 && synced;
 }
 
 bool Download(const Simulator& sim, RapiHandle device, int local) {
@@ -80,6 +103,20 @@ bool Upload(const Simulator& sim, int local, RapiHandle device) {
   }
 }
 
+// As filecopy ends a download: the data, then the folder's entry, on the disk.
+bool FinishDownload(int local, const std::string& path) {
+  const bool synced = fsync(local) == 0;
+  return close(local) == 0 && synced && FolderSynced(path);
+}
+
+// As filecopy ends an upload: the old file deleted, the new one moved into place.
+bool FinishUpload(const Simulator& sim, int local) {
+  sim.delete_file(DeviceName(kImport).data());
+  const bool moved =
+      sim.move_file(DeviceName(kStagedImport).data(), DeviceName(kImport).data()) != 0;
+  return close(local) == 0 && moved;
+}
+
 int Fail(const char* reason) {
   std::fprintf(stderr, "direct_copy: %s\n", reason);
   return 1;
@@ -99,11 +136,11 @@ int main(int argc, char** argv) {
   if (!RapiSucceeded(sim->init())) return Fail("CeRapiInit failed");
   const RapiHandle device = download
                                 ? OpenDeviceFile(*sim, u"\\Tarvel\\remanx.imp", kRapiOpenAlways)
-                                : OpenDeviceFile(*sim, u"\\Tarvel\\remanx.exp", kRapiCreateAlways);
+                                : OpenDeviceFile(*sim, kStagedImport, kRapiCreateAlways);
   if (device == kRapiInvalidHandle) return Fail("CeCreateFile failed");
   bool copied = download ? Download(*sim, device, local) : Upload(*sim, local, device);
   copied = sim->close_handle(device) != 0 && copied;
-  copied = close(local) == 0 && copied;
+  copied = (download ? FinishDownload(local, argv[2]) : FinishUpload(*sim, local)) && copied;
   sim->uninit();
   return copied ? 0 : Fail("the copy failed");
 }

@@ -3,7 +3,8 @@
 
 Measures, with the posix preset's Release build:
   - throughput of -d and -u against bench/direct_copy (the bare loop of calls
-    into the simulator) and dd bs=10240, each run timing all three in turn;
+    into the simulator) and dd bs=10240 (conv=fsync for -d), each run timing
+    all three in turn;
   - peak resident memory of -d and -u for a small and a large file;
   - start-to-exit time of the usage path without a terminal, against /bin/true;
 and, with the windows preset's build, the 32-bit FileCopy.exe under Wine
@@ -104,7 +105,10 @@ class Layout:
     def command(self, side, direction):
         source, destination = self.files(direction)
         if side == "dd":
-            return ["dd", f"if={source}", f"of={destination}", f"bs={CHUNK}", "status=none"]
+            # A download reaches the disk before filecopy reports it done; so must dd's.
+            synced = ["conv=fsync"] if direction == "-d" else []
+            return ["dd", f"if={source}", f"of={destination}", f"bs={CHUNK}", "status=none",
+                    *synced]
         local = destination if direction == "-d" else source
         return [str(FILECOPY if side == "filecopy" else DIRECT), direction, str(local)]
 

@@ -38,6 +38,30 @@ std::string FileBehindLinks(const std::string& path) {
   return file;
 }
 
+bool Synced(int file) {
+  int result;
+  do {
+    result = fsync(file);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+// The folder's entry for a renamed file reaches the disk only with the folder.
+// Some systems cannot sync a folder at all (EINVAL): there is nothing to flush.
+bool FolderSynced(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : path.substr(0, slash);
+  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  const bool synced = Synced(descriptor) || errno == EINVAL;
+  const int error = errno;
+  close(descriptor);
+  errno = error;
+  return synced;
+}
+
 // The replaced file keeps its permissions; a new one gets the usual ones.
 mode_t TargetMode(const std::string& path) {
   struct stat existing {};
@@ -108,13 +132,19 @@ void LocalTarget::Write(const void* data, std::size_t size) {
   }
 }
 
+// The data reaches the disk before the new name does, so a power cut leaves
+// the old file or the whole new one. Once renamed, the new content is in
+// place, but while its folder has not reached the disk a power cut may still
+// undo the rename, so that failure is reported all the same.
 void LocalTarget::Commit() {
+  if (!Synced(file_)) throw FileFailure("flush", path_, LastSystemErrorText());
   open_ = false;
   if (close(file_) != 0) throw FileFailure("write", path_, LastSystemErrorText());
   if (rename(temporary_path_.c_str(), replaced_path_.c_str()) != 0) {
     throw FileFailure("replace", path_, LastSystemErrorText());
   }
   pending_ = false;
+  if (!FolderSynced(replaced_path_)) throw FileFailure("flush", path_, LastSystemErrorText());
 }
 
 void LocalTarget::Discard() noexcept {

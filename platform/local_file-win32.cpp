@@ -80,7 +80,10 @@ void LocalTarget::Write(const void* data, std::size_t size) {
   }
 }
 
+// The data reaches the disk before the new name does, so a power cut leaves
+// the old file or the whole new one; the move itself writes through.
 void LocalTarget::Commit() {
+  if (!FlushFileBuffers(file_)) throw FileFailure("flush", path_, LastSystemErrorText());
   open_ = false;
   if (!CloseHandle(file_)) throw FileFailure("write", path_, LastSystemErrorText());
   if (!MoveFileExW(WideString(temporary_path_).c_str(), WideString(replaced_path_).c_str(),

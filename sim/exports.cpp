@@ -1,5 +1,5 @@
-// The ten remote API entries, with the exact names and C signatures the
-// program binds. A variant library leaves one out when built with
+// The remote API entries, with the exact names and C signatures the program
+// binds. A variant library leaves entries out when built with
 // FILECOPY_SIM_OMIT_<entry>, to test how the program reacts.
 
 #include <cstdint>
@@ -233,5 +233,30 @@ RapiBool FILECOPY_RAPI_CALL CeCreateProcess(const RapiChar* application_name,
 void FILECOPY_RAPI_CALL CeGetSystemInfo(void* system_info) {
   sim::CallLog& log = simulator.Log();
   if (log.IsActive()) log.Begin("CeGetSystemInfo").Pointer(system_info).End();
+}
+#endif
+
+#ifndef FILECOPY_SIM_OMIT_CeDeleteFile
+RapiBool FILECOPY_RAPI_CALL CeDeleteFile(const RapiChar* file_name) {
+  const bool result = simulator.Delete(DevicePath(file_name));
+  sim::CallLog& log = simulator.Log();
+  if (log.IsActive()) log.Begin("CeDeleteFile").Text(file_name).ReturnsDecimal(result).End();
+  return result;
+}
+#endif
+
+#ifndef FILECOPY_SIM_OMIT_CeMoveFile
+RapiBool FILECOPY_RAPI_CALL CeMoveFile(const RapiChar* existing_file_name,
+                                       const RapiChar* new_file_name) {
+  const bool result = simulator.Move(DevicePath(existing_file_name), DevicePath(new_file_name));
+  sim::CallLog& log = simulator.Log();
+  if (log.IsActive()) {
+    log.Begin("CeMoveFile")
+        .Text(existing_file_name)
+        .Text(new_file_name)
+        .ReturnsDecimal(result)
+        .End();
+  }
+  return result;
 }
 #endif

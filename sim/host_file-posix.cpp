@@ -105,6 +105,13 @@ std::optional<HostEntry> LookUpHostEntry(const HostPath& path) {
 
 bool MakeHostDirectory(const HostPath& path) { return ::mkdir(path.c_str(), 0777) == 0; }
 
+bool RemoveHostFile(const HostPath& path) { return ::unlink(path.c_str()) == 0; }
+
+// rename would replace an existing target; the simulator has checked there is none.
+bool RenameHostEntry(const HostPath& from, const HostPath& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 std::optional<HostPath> HostEnvironment(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr || *value == '\0') return std::nullopt;

@@ -107,6 +107,13 @@ bool MakeHostDirectory(const HostPath& path) {
   return CreateDirectoryW(path.c_str(), nullptr) != 0;
 }
 
+bool RemoveHostFile(const HostPath& path) { return DeleteFileW(path.c_str()) != 0; }
+
+// Without MOVEFILE_REPLACE_EXISTING, an existing target makes it fail.
+bool RenameHostEntry(const HostPath& from, const HostPath& to) {
+  return MoveFileW(from.c_str(), to.c_str()) != 0;
+}
+
 // Read wide so a root outside the ANSI code page still works.
 std::optional<HostPath> HostEnvironment(const char* name) {
   const HostPath wide_name(name, name + std::char_traits<char>::length(name));

@@ -80,6 +80,9 @@ class HostFile {
 
 std::optional<HostEntry> LookUpHostEntry(const HostPath& path);
 bool MakeHostDirectory(const HostPath& path);
+bool RemoveHostFile(const HostPath& path);
+// Moves a file or folder to a name that must not exist yet.
+bool RenameHostEntry(const HostPath& from, const HostPath& to);
 // Nothing when the variable is unset or empty.
 std::optional<HostPath> HostEnvironment(const char* name);
 // Adds one already checked device path component below path.

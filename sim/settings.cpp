@@ -49,6 +49,8 @@ Settings ReadSettings() {
   settings.fail_connect = reader.Flag("FILECOPY_SIM_FAIL_CONNECT");
   settings.fail_open = reader.Flag("FILECOPY_SIM_FAIL_OPEN");
   settings.fail_close = reader.Flag("FILECOPY_SIM_FAIL_CLOSE");
+  settings.fail_delete = reader.Flag("FILECOPY_SIM_FAIL_DELETE");
+  settings.fail_move = reader.Flag("FILECOPY_SIM_FAIL_MOVE");
   settings.fail_read_after = reader.Count("FILECOPY_SIM_FAIL_READ_AFTER");
   settings.fail_write_after = reader.Count("FILECOPY_SIM_FAIL_WRITE_AFTER");
   settings.short_write_after = reader.Count("FILECOPY_SIM_SHORT_WRITE_AFTER");

@@ -15,6 +15,8 @@ struct Settings {
   bool fail_connect = false;
   bool fail_open = false;
   bool fail_close = false;
+  bool fail_delete = false;  // the connection's first delete only
+  bool fail_move = false;
   std::optional<std::uint64_t> fail_read_after;
   std::optional<std::uint64_t> fail_write_after;
   std::optional<std::uint64_t> short_write_after;

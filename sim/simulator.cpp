@@ -31,6 +31,7 @@ std::int32_t Simulator::Connect() {
   files_.Clear();
   bytes_read_ = 0;
   bytes_written_ = 0;
+  deletes_ = 0;
   settings_ = ReadSettings();
   const bool logging = log_.Open(settings_.log);
   connected_ = logging && settings_.well_formed && !settings_.fail_connect && settings_.root &&
@@ -113,6 +114,29 @@ bool Simulator::MakeDirectory(std::u16string_view device_path) {
   if (!connected_) return false;
   const std::optional<HostPath> path = HostPathOf(device_path);
   return path && MakeHostDirectory(*path);
+}
+
+bool Simulator::Delete(std::u16string_view device_path) {
+  if (!connected_) return false;
+  ++deletes_;
+  if (settings_.fail_delete && deletes_ == 1) return false;
+  const std::optional<HostPath> path = HostPathOf(device_path);
+  if (!path) return false;
+  const std::optional<HostEntry> entry = LookUpHostEntry(*path);
+  // As on Windows CE: no folder, no missing file, no file open in any way.
+  if (!entry || entry->directory || files_.Conflicts(entry->identity, true)) return false;
+  return RemoveHostFile(*path);
+}
+
+bool Simulator::Move(std::u16string_view existing_path, std::u16string_view new_path) {
+  if (!connected_ || settings_.fail_move) return false;
+  const std::optional<HostPath> from = HostPathOf(existing_path);
+  const std::optional<HostPath> to = HostPathOf(new_path);
+  if (!from || !to) return false;
+  const std::optional<HostEntry> entry = LookUpHostEntry(*from);
+  // As on Windows CE: the source exists and is not open, and nothing is replaced.
+  if (!entry || files_.Conflicts(entry->identity, true) || LookUpHostEntry(*to)) return false;
+  return RenameHostEntry(*from, *to);
 }
 
 std::optional<HostPath> Simulator::HostPathOf(std::u16string_view device_path) const {

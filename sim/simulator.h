@@ -35,6 +35,8 @@ class Simulator {
   bool Close(std::uint32_t handle);
   std::optional<std::uint64_t> FileSize(std::uint32_t handle);
   bool MakeDirectory(std::u16string_view device_path);
+  bool Delete(std::u16string_view device_path);
+  bool Move(std::u16string_view existing_path, std::u16string_view new_path);
 
   CallLog& Log() { return log_; }
 
@@ -49,6 +51,7 @@ class Simulator {
   HandleTable files_;
   std::uint64_t bytes_read_ = 0;
   std::uint64_t bytes_written_ = 0;
+  std::uint64_t deletes_ = 0;
   CallLog log_;
 };
 

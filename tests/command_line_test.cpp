@@ -11,10 +11,15 @@
 namespace {
 
 struct CommandLineCase {
+  const char* name;
   std::vector<std::string> arguments;
   Command command;
   std::string file;
 };
+
+std::ostream& operator<<(std::ostream& out, const CommandLineCase& test) {
+  return out << test.name;
+}
 
 class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
 
@@ -26,21 +31,25 @@ TEST_P(CommandLineTest, SelectsTheTransferOnlyForAnExactOption) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, CommandLineTest,
-    ::testing::Values(CommandLineCase{{"filecopy"}, Command::kShowUsage, ""},
-                      CommandLineCase{{"filecopy", "-d"}, Command::kShowUsage, ""},
-                      CommandLineCase{{"filecopy", "-u"}, Command::kShowUsage, ""},
-                      CommandLineCase{{"filecopy", "-d", "a.txt"}, Command::kDownload, "a.txt"},
-                      CommandLineCase{{"filecopy", "-u", "a.txt"}, Command::kUpload, "a.txt"},
-                      CommandLineCase{
-                          {"filecopy", "-d", "a.txt", "extra"}, Command::kDownload, "a.txt"},
-                      CommandLineCase{{"filecopy", "-D", "a.txt"}, Command::kShowUsage, ""},
-                      CommandLineCase{{"filecopy", "-U", "a.txt"}, Command::kShowUsage, ""},
-                      CommandLineCase{{"filecopy", "/d", "a.txt"}, Command::kShowUsage, ""},
-                      CommandLineCase{{"filecopy", "-dx", "a.txt"}, Command::kShowUsage, ""},
-                      CommandLineCase{{"filecopy", "--d", "a.txt"}, Command::kShowUsage, ""},
-                      CommandLineCase{{"filecopy", "-", "a.txt"}, Command::kShowUsage, ""},
-                      CommandLineCase{{"filecopy", "", "a.txt"}, Command::kShowUsage, ""},
-                      CommandLineCase{{"filecopy", "a.txt", "-d"}, Command::kShowUsage, ""}));
+    ::testing::Values(
+        CommandLineCase{"NoArguments", {"filecopy"}, Command::kShowUsage, ""},
+        CommandLineCase{"DownloadWithoutFile", {"filecopy", "-d"}, Command::kShowUsage, ""},
+        CommandLineCase{"UploadWithoutFile", {"filecopy", "-u"}, Command::kShowUsage, ""},
+        CommandLineCase{"Download", {"filecopy", "-d", "a.txt"}, Command::kDownload, "a.txt"},
+        CommandLineCase{"Upload", {"filecopy", "-u", "a.txt"}, Command::kUpload, "a.txt"},
+        CommandLineCase{"DownloadIgnoresExtra",
+                        {"filecopy", "-d", "a.txt", "extra"},
+                        Command::kDownload,
+                        "a.txt"},
+        CommandLineCase{"UpperCaseD", {"filecopy", "-D", "a.txt"}, Command::kShowUsage, ""},
+        CommandLineCase{"UpperCaseU", {"filecopy", "-U", "a.txt"}, Command::kShowUsage, ""},
+        CommandLineCase{"SlashD", {"filecopy", "/d", "a.txt"}, Command::kShowUsage, ""},
+        CommandLineCase{"OptionWithSuffix", {"filecopy", "-dx", "a.txt"}, Command::kShowUsage, ""},
+        CommandLineCase{"DoubleDash", {"filecopy", "--d", "a.txt"}, Command::kShowUsage, ""},
+        CommandLineCase{"DashAlone", {"filecopy", "-", "a.txt"}, Command::kShowUsage, ""},
+        CommandLineCase{"EmptyOption", {"filecopy", "", "a.txt"}, Command::kShowUsage, ""},
+        CommandLineCase{"OptionAfterFile", {"filecopy", "a.txt", "-d"}, Command::kShowUsage, ""}),
+    [](const ::testing::TestParamInfo<CommandLineCase>& test) { return test.param.name; });
 
 TEST(UsageTest, WritesTheFourTextsExactly) {
   std::FILE* out = std::tmpfile();

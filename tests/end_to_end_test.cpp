@@ -125,10 +125,17 @@ INSTANTIATE_TEST_SUITE_P(Keys, UsageOnTerminal,
                            return std::string(test.param.name);
                          });
 
-class UsageEndedBySignal : public TerminalRun, public ::testing::WithParamInterface<int> {};
+struct SignalCase {
+  const char* name;
+  int number;
+};
+
+std::ostream& operator<<(std::ostream& out, const SignalCase& signal) { return out << signal.name; }
+
+class UsageEndedBySignal : public TerminalRun, public ::testing::WithParamInterface<SignalCase> {};
 
 TEST_P(UsageEndedBySignal, StillRestoresTheTerminal) {
-  const int signal_number = GetParam();
+  const int signal_number = GetParam().number;
   ChildProcess child = Start({});
   ASSERT_EQ(child.start_failure(), "");
   ASSERT_TRUE(child.WaitForModes(IsRaw, kAtOnce)) << "the terminal never became raw";
@@ -137,10 +144,11 @@ TEST_P(UsageEndedBySignal, StillRestoresTheTerminal) {
   EXPECT_TRUE(ModesRestored(child.Modes(), child.initial_modes()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, UsageEndedBySignal, ::testing::Values(SIGTERM, SIGHUP),
-                         [](const ::testing::TestParamInfo<int>& test) {
-                           return std::string(test.param == SIGTERM ? "Term" : "HangUp");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Signals, UsageEndedBySignal,
+    ::testing::Values(SignalCase{"Term", SIGTERM}, SignalCase{"HangUp", SIGHUP},
+                      SignalCase{"Interrupt", SIGINT}, SignalCase{"Quit", SIGQUIT}),
+    [](const ::testing::TestParamInfo<SignalCase>& test) { return std::string(test.param.name); });
 
 // ---- Transfers ----
 

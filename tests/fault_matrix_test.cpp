@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
-#include <limits>
 #include <regex>
 #include <set>
 #include <stdexcept>
@@ -37,6 +36,7 @@ enum class Setup {
   kSourceMissing,          // -u absent.txt
   kSourceIsFolder,         // -u folder
   kEmptyName,              // -d "" or -u ""
+  kStaleTemporaryFile,     // an upload that never finished left its temporary file
 };
 
 // Nothing here moves more than 50 KB, and with no terminal nothing may wait.
@@ -44,8 +44,8 @@ constexpr auto kAtOnce = 5s;
 // Long enough that a message not waiting for a key would have gone.
 constexpr auto kStillWaiting = 300ms;
 
-// The device file keeps its old bytes.
-constexpr std::size_t kKept = std::numeric_limits<std::size_t>::max();
+// What a failed upload leaves of the device file it was to replace.
+enum class DeviceFile { kKept, kGone };
 
 struct FaultCase {
   const char* name;
@@ -56,9 +56,9 @@ struct FaultCase {
   Effect effect;
   const char* step;  // what the "FileCopy: " line must name
   bool contacts_device;
-  // After an upload: how many leading bytes of the source the device file
-  // holds. It is opened with CREATE_ALWAYS, so once open its old bytes are gone.
-  std::size_t device_keeps;
+  // The new content is written to a temporary file and moved into place, so
+  // only a failure after the old file was deleted can lose it.
+  DeviceFile device_file;
 };
 
 std::ostream& operator<<(std::ostream& out, const FaultCase& fault) { return out << fault.name; }
@@ -71,9 +71,14 @@ constexpr const char* kReadAfter = "FILECOPY_SIM_FAIL_READ_AFTER";
 constexpr const char* kWriteAfter = "FILECOPY_SIM_FAIL_WRITE_AFTER";
 constexpr const char* kShortWriteAfter = "FILECOPY_SIM_SHORT_WRITE_AFTER";
 constexpr const char* kClose = "FILECOPY_SIM_FAIL_CLOSE";
+constexpr const char* kDelete = "FILECOPY_SIM_FAIL_DELETE";
+constexpr const char* kMove = "FILECOPY_SIM_FAIL_MOVE";
+constexpr DeviceFile kKept = DeviceFile::kKept;
 
 // The device's export and the local source are both this long; the chunk is 10240.
 constexpr std::size_t kSize = 50000;
+// Where an upload writes before it moves the file into place.
+constexpr const char* kTemporaryName = "remanx.exp.filecopy";
 
 const FaultCase kFaultCases[] = {
     // name, direction, fault, setup, effect, step named, device contacted, device file after
@@ -90,11 +95,14 @@ const FaultCase kFaultCases[] = {
     // Every byte arrived; only the read that finds the end fails.
     {"DownloadReadAtEndOfFile", kD, kReadAfter, "50000", Setup::kUsual, Effect::kFails,
      "cannot read device file \"\\Tarvel\\remanx.imp\"", true, kKept},
-    // A download never writes to the device.
+    // A download never writes, deletes or moves on the device.
     {"DownloadWriteFaultHasNoEffect", kD, kWriteAfter, "0", Setup::kUsual, Effect::kNone, "", true,
      kKept},
     {"DownloadShortWriteHasNoEffect", kD, kShortWriteAfter, "0", Setup::kUsual, Effect::kNone, "",
      true, kKept},
+    {"DownloadDeleteFaultHasNoEffect", kD, kDelete, "1", Setup::kUsual, Effect::kNone, "", true,
+     kKept},
+    {"DownloadMoveFaultHasNoEffect", kD, kMove, "1", Setup::kUsual, Effect::kNone, "", true, kKept},
     {"DownloadClose", kD, kClose, "1", Setup::kUsual, Effect::kFails,
      "cannot close device file \"\\Tarvel\\remanx.imp\"", true, kKept},
     {"DownloadNoDeviceFolder", kD, nullptr, "", Setup::kNoDeviceFolder, Effect::kFails,
@@ -115,18 +123,26 @@ const FaultCase kFaultCases[] = {
     {"UploadReadFaultHasNoEffect", kU, kReadAfter, "0", Setup::kUsual, Effect::kNone, "", true,
      kKept},
     {"UploadWriteAtStart", kU, kWriteAfter, "0", Setup::kUsual, Effect::kFails,
-     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 0},
+     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, kKept},
     {"UploadWriteAfterOneChunk", kU, kWriteAfter, "10240", Setup::kUsual, Effect::kFails,
-     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 10240},
+     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, kKept},
     {"UploadWriteMidChunk", kU, kWriteAfter, "20000", Setup::kUsual, Effect::kFails,
-     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 20000},
+     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, kKept},
     // The device reports success but stores less than it was given.
     {"UploadShortWriteMidChunk", kU, kShortWriteAfter, "10000", Setup::kUsual, Effect::kFails,
-     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 10000},
+     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, kKept},
     {"UploadShortWriteOfTheLastByte", kU, kShortWriteAfter, "49999", Setup::kUsual, Effect::kFails,
-     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, 49999},
+     "cannot write device file \"\\Tarvel\\remanx.exp\"", true, kKept},
     {"UploadClose", kU, kClose, "1", Setup::kUsual, Effect::kFails,
-     "cannot close device file \"\\Tarvel\\remanx.exp\"", true, kSize},
+     "cannot close device file \"\\Tarvel\\remanx.exp\"", true, kKept},
+    // The old file cannot be deleted, so the move onto it fails too.
+    {"UploadDelete", kU, kDelete, "1", Setup::kUsual, Effect::kFails,
+     "cannot replace device file \"\\Tarvel\\remanx.exp\"", true, kKept},
+    // The one failure that loses the old file: it was deleted before the move failed.
+    {"UploadMove", kU, kMove, "1", Setup::kUsual, Effect::kFails,
+     "cannot replace device file \"\\Tarvel\\remanx.exp\"", true, DeviceFile::kGone},
+    {"UploadOverAStaleTemporaryFile", kU, nullptr, "", Setup::kStaleTemporaryFile, Effect::kNone,
+     "", true, kKept},
     {"UploadNoDeviceFolder", kU, nullptr, "", Setup::kNoDeviceFolder, Effect::kFails,
      "cannot open device file \"\\Tarvel\\remanx.exp\"", true, kKept},
     {"UploadOfMissingSource", kU, nullptr, "", Setup::kSourceMissing, Effect::kFails,
@@ -189,19 +205,24 @@ class FaultMatrix : public ::testing::Test {
         file = "folder";
         break;
       case Setup::kEmptyName: file = ""; break;
+      case Setup::kStaleTemporaryFile:
+        WriteFileBytes(device_.Tarvel(kTemporaryName), RandomBytes(kSize + 1, 25));
+        break;
     }
     if (row.variable != nullptr) SimulatedDevice::Inject(row.variable, row.value);
 
     local_after_ = Snapshot(device_.local_folder());
     device_after_ = Snapshot(DeviceRoot());
+    // No row leaves the temporary file behind.
+    device_after_.erase(std::string("Tarvel/") + kTemporaryName);
     if (row.effect == Effect::kNone) {
       if (download) {
         local_after_["stock.txt"] = export_;
       } else {
         device_after_["Tarvel/remanx.exp"] = source_;
       }
-    } else if (row.device_keeps != kKept) {
-      device_after_["Tarvel/remanx.exp"] = source_.substr(0, row.device_keeps);
+    } else if (row.device_file == DeviceFile::kGone) {
+      device_after_.erase("Tarvel/remanx.exp");
     }
     return {download ? "-d" : "-u", file};
   }
@@ -225,7 +246,7 @@ class FaultMatrix : public ::testing::Test {
     }
     const std::string device_file = row.direction == Direction::kDownload
                                         ? "\"\\Tarvel\\remanx.imp\""
-                                        : "\"\\Tarvel\\remanx.exp\"";
+                                        : "\"\\Tarvel\\remanx.exp.filecopy\"";
     for (const Call& call : calls) {
       if (call.entry == "CeCreateFile") {
         EXPECT_EQ(call.arguments.rfind(device_file, 0), 0U) << "opened " << call.arguments;

@@ -42,7 +42,8 @@ class SimulatedDevice {
   static constexpr const char* kFaults[] = {
       "FILECOPY_SIM_FAIL_CONNECT",      "FILECOPY_SIM_FAIL_OPEN",
       "FILECOPY_SIM_FAIL_READ_AFTER",   "FILECOPY_SIM_FAIL_WRITE_AFTER",
-      "FILECOPY_SIM_SHORT_WRITE_AFTER", "FILECOPY_SIM_FAIL_CLOSE"};
+      "FILECOPY_SIM_SHORT_WRITE_AFTER", "FILECOPY_SIM_FAIL_CLOSE",
+      "FILECOPY_SIM_FAIL_DELETE",       "FILECOPY_SIM_FAIL_MOVE"};
 
  private:
   ScratchFolder folder_;

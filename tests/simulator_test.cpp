@@ -25,6 +25,8 @@ constexpr const char* kVariables[] = {"FILECOPY_SIM_ROOT",
                                       "FILECOPY_SIM_FAIL_CONNECT",
                                       "FILECOPY_SIM_FAIL_OPEN",
                                       "FILECOPY_SIM_FAIL_CLOSE",
+                                      "FILECOPY_SIM_FAIL_DELETE",
+                                      "FILECOPY_SIM_FAIL_MOVE",
                                       "FILECOPY_SIM_FAIL_READ_AFTER",
                                       "FILECOPY_SIM_FAIL_WRITE_AFTER",
                                       "FILECOPY_SIM_SHORT_WRITE_AFTER"};
@@ -164,6 +166,8 @@ TEST_F(SimulatorConnection, CallsOutsideAConnectionFail) {
     EXPECT_EQ(Sim().CeGetFileSize(0x100, &high), 0xFFFFFFFFU);
     EXPECT_EQ(high, 7U);
     EXPECT_EQ(Sim().CeCreateDirectory(Wide(u"\\d").data(), nullptr), 0U);
+    EXPECT_EQ(Sim().CeMoveFile(Wide(u"\\a").data(), Wide(u"\\b").data()), 0U);
+    EXPECT_EQ(Sim().CeDeleteFile(Wide(u"\\a").data()), 0U);
     EXPECT_EQ(Sim().CeCloseHandle(0x100), 0U);
     EXPECT_EQ(Sim().CeRapiUninit(), kFail);
     EXPECT_EQ(Contents(root_ / "a"), "data");
@@ -188,6 +192,10 @@ struct DispositionCase {
   bool opens;
   std::optional<std::string> after;
 };
+
+std::ostream& operator<<(std::ostream& out, const DispositionCase& test) {
+  return out << test.name;
+}
 
 class SimulatorDisposition : public SimulatorTest,
                              public ::testing::WithParamInterface<DispositionCase> {};
@@ -262,6 +270,9 @@ TEST_F(SimulatorPaths, RefuseNamesThatCouldLeaveTheRoot) {
   for (const std::u16string& path : refused) {
     EXPECT_EQ(Open(path, kReadWrite, 0, kRapiCreateAlways), kRapiInvalidHandle);
     EXPECT_EQ(Sim().CeCreateDirectory(Wide(path).data(), nullptr), 0U);
+    EXPECT_EQ(Sim().CeDeleteFile(Wide(path).data()), 0U);
+    EXPECT_EQ(Sim().CeMoveFile(Wide(path).data(), Wide(u"\\b").data()), 0U);
+    EXPECT_EQ(Sim().CeMoveFile(Wide(u"\\a").data(), Wide(path).data()), 0U);
   }
   EXPECT_EQ(Sim().CeCreateFile(nullptr, kReadWrite, 0, nullptr, kRapiCreateAlways, 0, 0),
             kRapiInvalidHandle);
@@ -330,6 +341,34 @@ TEST_F(SimulatorFiles, HandlesAreSmallDistinctAndHonourTheirAccess) {
   EXPECT_EQ(counts, (std::vector<RapiDword>{0, 0}));
   EXPECT_EQ(Sim().CeGetFileSize(writer, nullptr), 0xFFFFFFFFU);
   EXPECT_EQ(Sim().CeCloseHandle(kRapiInvalidHandle), 0U);
+}
+
+// Windows CE's MoveFile replaces nothing; neither call touches an open file.
+TEST_F(SimulatorFiles, DeleteAndMoveRefuseOpenMissingAndExistingFiles) {
+  Put(root_ / "a", "new");
+  Put(root_ / "b", "old");
+  fs::create_directory(root_ / "d");
+  Connect();
+  EXPECT_EQ(Sim().CeDeleteFile(Wide(u"\\absent").data()), 0U);
+  EXPECT_EQ(Sim().CeDeleteFile(Wide(u"\\d").data()), 0U);
+  EXPECT_EQ(Sim().CeMoveFile(Wide(u"\\absent").data(), Wide(u"\\c").data()), 0U);
+  EXPECT_EQ(Sim().CeMoveFile(Wide(u"\\a").data(), Wide(u"\\b").data()), 0U);
+  EXPECT_EQ(Sim().CeMoveFile(Wide(u"\\a").data(), Wide(u"\\d").data()), 0U);
+  EXPECT_EQ(Sim().CeMoveFile(Wide(u"\\a").data(), Wide(u"\\none\\a").data()), 0U);
+  const RapiHandle open = Open(u"\\a", kRapiGenericRead, 1, kRapiOpenExisting);
+  const RapiHandle held = Open(u"\\b", kRapiGenericRead, 1, kRapiOpenExisting);
+  EXPECT_EQ(Sim().CeMoveFile(Wide(u"\\a").data(), Wide(u"\\c").data()), 0U);
+  EXPECT_EQ(Sim().CeDeleteFile(Wide(u"\\b").data()), 0U);
+  EXPECT_EQ(Contents(root_ / "a"), "new");
+  EXPECT_EQ(Contents(root_ / "b"), "old");
+  EXPECT_FALSE(fs::exists(root_ / "c"));
+  Sim().CeCloseHandle(open);
+  Sim().CeCloseHandle(held);
+  EXPECT_EQ(Sim().CeDeleteFile(Wide(u"\\b").data()), 1U);
+  EXPECT_EQ(Sim().CeMoveFile(Wide(u"\\a").data(), Wide(u"\\b").data()), 1U);
+  EXPECT_EQ(Contents(root_ / "b"), "new");
+  EXPECT_FALSE(fs::exists(root_ / "a"));
+  EXPECT_TRUE(fs::is_directory(root_ / "d"));
 }
 
 TEST_F(SimulatorFiles, SizeSplitsIntoLowAndHighParts) {
@@ -409,6 +448,23 @@ TEST_F(SimulatorFaults, FailedCloseStillReleasesTheHandle) {
   EXPECT_EQ(Contents(root_ / "a"), "kept");
 }
 
+TEST_F(SimulatorFaults, FirstDeleteOfAConnectionAndEveryMoveFailWhenAsked) {
+  Put(root_ / "a", "a");
+  Put(root_ / "b", "b");
+  Set("FILECOPY_SIM_FAIL_DELETE", "1");
+  Set("FILECOPY_SIM_FAIL_MOVE", "1");
+  Connect();
+  EXPECT_EQ(Sim().CeDeleteFile(Wide(u"\\a").data()), 0U);
+  EXPECT_EQ(Sim().CeMoveFile(Wide(u"\\b").data(), Wide(u"\\c").data()), 0U);
+  EXPECT_EQ(Contents(root_ / "a"), "a");
+  EXPECT_EQ(Sim().CeDeleteFile(Wide(u"\\a").data()), 1U);
+  EXPECT_EQ(Sim().CeMoveFile(Wide(u"\\b").data(), Wide(u"\\c").data()), 0U);
+  EXPECT_EQ(Contents(root_ / "b"), "b");
+  Connect();
+  EXPECT_EQ(Sim().CeDeleteFile(Wide(u"\\b").data()), 0U);
+  EXPECT_EQ(Contents(root_ / "b"), "b");
+}
+
 using SimulatorLog = SimulatorTest;
 
 TEST_F(SimulatorLog, RecordsEachCallInOrder) {
@@ -428,6 +484,9 @@ TEST_F(SimulatorLog, RecordsEachCallInOrder) {
   Sim().CeReadFile(file, nullptr, 0, nullptr, nullptr);
   Sim().CeCloseHandle(file);
   Sim().CeCloseHandle(file);
+  Sim().CeMoveFile(Wide(u"\\Tarvel\\rem\u00e9nx.imp").data(), Wide(u"\\Tarvel\\x").data());
+  Sim().CeDeleteFile(Wide(u"\\Tarvel\\x").data());
+  Sim().CeDeleteFile(nullptr);
   Sim().CeCreateProcess(Wide(u"app").data(), nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr,
                         nullptr, nullptr);
   Sim().CeGetSystemInfo(&high);
@@ -445,6 +504,9 @@ TEST_F(SimulatorLog, RecordsEachCallInOrder) {
             "CeReadFile(0x00000100, null, 0, null, null) = 1\n"
             "CeCloseHandle(0x00000100) = 1\n"
             "CeCloseHandle(0x00000100) = 0\n"
+            "CeMoveFile(\"\\Tarvel\\rem\xC3\xA9nx.imp\", \"\\Tarvel\\x\") = 1\n"
+            "CeDeleteFile(\"\\Tarvel\\x\") = 1\n"
+            "CeDeleteFile(null) = 0\n"
             "CeCreateProcess(\"app\", null, null, null, 0, 0x00000000, null, null, null, "
             "null) = 0\n"
             "CeGetSystemInfo(ptr)\n"
@@ -460,15 +522,19 @@ TEST_F(SimulatorLog, RecordsARefusedConnection) {
   EXPECT_EQ(Contents(log), "CeRapiInit() = 0x80004005\n");
 }
 
-// The variants lack exactly one entry each, and only that one.
-TEST(SimulatorVariants, LackOnlyTheirOmittedEntry) {
+// The variants lack exactly the entries they omit, and only those.
+TEST(SimulatorVariants, LackOnlyTheirOmittedEntries) {
   const Entries full = Sim();
   const Entries no_process = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_CREATE_PROCESS, RTLD_NOW));
   const Entries no_read = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_READ_FILE, RTLD_NOW));
+  const Entries no_staging = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_DELETE_AND_MOVE, RTLD_NOW));
 #define FILECOPY_CHECK_ENTRY(name, result, parameters)                                     \
   EXPECT_NE(full.name, nullptr) << #name;                                                  \
   EXPECT_EQ(no_process.name == nullptr, std::string(#name) == "CeCreateProcess") << #name; \
-  EXPECT_EQ(no_read.name == nullptr, std::string(#name) == "CeReadFile") << #name;
+  EXPECT_EQ(no_read.name == nullptr, std::string(#name) == "CeReadFile") << #name;         \
+  EXPECT_EQ(no_staging.name == nullptr,                                                    \
+            std::string(#name) == "CeDeleteFile" || std::string(#name) == "CeMoveFile")    \
+      << #name;
   FILECOPY_REMOTE_ENTRIES(FILECOPY_CHECK_ENTRY)
 #undef FILECOPY_CHECK_ENTRY
 }

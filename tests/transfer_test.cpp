@@ -3,6 +3,7 @@
 #include "device/transfer/transfer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -15,11 +16,21 @@ namespace {
 
 class TransferTest : public ::testing::Test {
  protected:
+  // Not the usual 022, so a mode derived from it tells from a mode kept.
+  void SetUp() override { previous_umask_ = umask(027); }
   // A copy that succeeds shows no failure.
-  void TearDown() override { EXPECT_EQ(TakeReportedCopyErrors(), 0); }
+  void TearDown() override {
+    umask(previous_umask_);
+    EXPECT_EQ(TakeReportedCopyErrors(), 0);
+  }
+
+  static std::filesystem::perms Permissions(const std::string& path) {
+    return std::filesystem::status(path).permissions();
+  }
 
   SimulatedDevice device_;
   TRAPI api_{FILECOPY_RAPI_LIBRARY};
+  mode_t previous_umask_ = 0;
 };
 
 class TransferSizeTest : public TransferTest, public ::testing::WithParamInterface<std::size_t> {};
@@ -46,14 +57,18 @@ TEST_F(TransferTest, DownloadOfAnAbsentExportCreatesItAndAnEmptyTarget) {
   EXPECT_TRUE(std::filesystem::exists(device_.Tarvel("remanx.imp")));
   EXPECT_TRUE(std::filesystem::exists(device_.Local("stock.txt")));
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")), "");
+  EXPECT_EQ(Permissions(device_.Local("stock.txt")), static_cast<std::filesystem::perms>(0640));
 }
 
-TEST_F(TransferTest, DownloadReplacesALongerTargetWholly) {
+TEST_F(TransferTest, DownloadReplacesALongerTargetWhollyKeepingItsPermissions) {
   WriteFileBytes(device_.Tarvel("remanx.imp"), "short");
   WriteFileBytes(device_.Local("stock.txt"), RandomBytes(30000, 3));
+  std::filesystem::permissions(device_.Local("stock.txt"),
+                               static_cast<std::filesystem::perms>(0604));
   ASSERT_TRUE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")), "short");
   EXPECT_EQ(FileNamesIn(device_.local_folder()), (std::set<std::string>{"stock.txt"}));
+  EXPECT_EQ(Permissions(device_.Local("stock.txt")), static_cast<std::filesystem::perms>(0604));
 }
 
 TEST_F(TransferTest, UploadReplacesALongerDeviceFileWholly) {
@@ -77,18 +92,56 @@ TEST_F(TransferTest, DownloadSendsTheCallsInOrderWithTheirArguments) {
             "CeRapiUninit() = 0x00000000\n");
 }
 
-TEST_F(TransferTest, UploadSendsTheCallsInOrderWithTheirArguments) {
-  WriteFileBytes(device_.Local("stock.txt"), RandomBytes(10241, 6));
-  ASSERT_TRUE(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile));
-  EXPECT_EQ(device_.Calls(),
+// A library that can delete and move files gets the new content in a
+// temporary file first; one that cannot gets it written directly.
+struct UploadCallsCase {
+  const char* name;
+  const char* library;
+  const char* calls;
+};
+
+std::ostream& operator<<(std::ostream& out, const UploadCallsCase& test) {
+  return out << test.name;
+}
+
+class UploadCallsTest : public TransferTest,
+                        public ::testing::WithParamInterface<UploadCallsCase> {};
+
+TEST_P(UploadCallsTest, SendsTheCallsInOrderWithTheirArguments) {
+  const TRAPI api(GetParam().library);
+  const std::string content = RandomBytes(10241, 6);
+  WriteFileBytes(device_.Tarvel("remanx.exp"), "old");
+  WriteFileBytes(device_.Local("stock.txt"), content);
+  ASSERT_TRUE(UploadFile(api, device_.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_EQ(device_.Calls(), GetParam().calls);
+  EXPECT_EQ(ReadFileBytes(device_.Tarvel("remanx.exp")), content);
+  EXPECT_EQ(FileNamesIn(device_.tarvel_folder()), (std::set<std::string>{"remanx.exp"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Libraries, UploadCallsTest,
+    ::testing::Values(
+        UploadCallsCase{
+            "Staged", FILECOPY_RAPI_LIBRARY,
+            "CeRapiInit() = 0x00000000\n"
+            "CeCreateFile(\"\\Tarvel\\remanx.exp.filecopy\", 0xC0000000, 0, null, 2, 0x00000080, "
+            "null) = 0x00000100\n"
+            "CeWriteFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]\n"
+            "CeWriteFile(0x00000100, ptr, 1, ptr, null) = 1 [1]\n"
+            "CeCloseHandle(0x00000100) = 1\n"
+            "CeDeleteFile(\"\\Tarvel\\remanx.exp\") = 1\n"
+            "CeMoveFile(\"\\Tarvel\\remanx.exp.filecopy\", \"\\Tarvel\\remanx.exp\") = 1\n"
+            "CeRapiUninit() = 0x00000000\n"},
+        UploadCallsCase{
+            "DirectWithoutDeleteAndMove", FILECOPY_SIMULATOR_WITHOUT_DELETE_AND_MOVE,
             "CeRapiInit() = 0x00000000\n"
             "CeCreateFile(\"\\Tarvel\\remanx.exp\", 0xC0000000, 0, null, 2, 0x00000080, null) = "
             "0x00000100\n"
             "CeWriteFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]\n"
             "CeWriteFile(0x00000100, ptr, 1, ptr, null) = 1 [1]\n"
             "CeCloseHandle(0x00000100) = 1\n"
-            "CeRapiUninit() = 0x00000000\n");
-}
+            "CeRapiUninit() = 0x00000000\n"}),
+    [](const ::testing::TestParamInfo<UploadCallsCase>& test) { return test.param.name; });
 
 TEST_F(TransferTest, DownloadThroughALinkReplacesTheFileItNames) {
   WriteFileBytes(device_.Tarvel("remanx.imp"), "new");

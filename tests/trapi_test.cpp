@@ -1,8 +1,10 @@
 // The binding: which entries it finds, and what happens without them.
 #include "device/remote_api/trapi.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,10 +24,11 @@ std::vector<std::string> BoundEntries(const TRAPI& api) {
 }
 
 const std::vector<std::string> kAllEntries = {
-    "CeCreateFile",      "CeWriteFile",     "CeCloseHandle",   "CeGetFileSize", "CeReadFile",
-    "CeCreateDirectory", "CeCreateProcess", "CeGetSystemInfo", "CeRapiUninit",  "CeRapiInit"};
+    "CeCreateFile", "CeWriteFile",       "CeCloseHandle",   "CeGetFileSize",
+    "CeReadFile",   "CeCreateDirectory", "CeCreateProcess", "CeGetSystemInfo",
+    "CeRapiUninit", "CeRapiInit",        "CeDeleteFile",    "CeMoveFile"};
 
-TEST(TrapiTest, BindsAllTenEntriesOfACompleteLibrary) {
+TEST(TrapiTest, BindsEveryEntryOfACompleteLibrary) {
   const TRAPI api(FILECOPY_RAPI_LIBRARY);
   EXPECT_EQ(BoundEntries(api), kAllEntries);
 }
@@ -43,9 +46,34 @@ TEST(TrapiTest, WithoutTheLibraryEveryEntryIsEmptyAndRaisesWhenCalled) {
   }
 }
 
-TEST(TrapiTest, ALibraryNameWithoutAFolderIsNeverSearchedFor) {
-  const TRAPI api("libc.so.6");
+void ExpectRefused(const TRAPI& api) {
   EXPECT_TRUE(BoundEntries(api).empty());
+  try {
+    api.CeRapiInit();
+    FAIL() << "an empty entry was called";
+  } catch (const RemoteEntryMissing& missing) {
+    EXPECT_NE(std::string(missing.what()).find("not an absolute path"), std::string::npos)
+        << missing.what();
+  }
+}
+
+// The test's run path holds the simulator's folder, so the search path would
+// find it by its bare name, and the current folder by "./" and that name.
+TEST(TrapiTest, ALibraryNameWithoutAFolderIsNeverSearchedFor) {
+  const std::filesystem::path library(FILECOPY_RAPI_LIBRARY);
+  const std::string bare = library.filename().string();
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(library.parent_path());
+  void* searched = dlopen(bare.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* relative = dlopen(("./" + bare).c_str(), RTLD_NOW | RTLD_LOCAL);
+  ExpectRefused(TRAPI(bare));
+  ExpectRefused(TRAPI("./" + bare));
+  std::filesystem::current_path(previous);
+  EXPECT_NE(searched, nullptr) << "the search path does not find " << bare;
+  EXPECT_NE(relative, nullptr);
+  for (void* handle : {searched, relative}) {
+    if (handle != nullptr) dlclose(handle);
+  }
 }
 
 TEST(TrapiTest, WithoutTheLibraryBothTransfersFailAndLeaveTheTargetAlone) {
@@ -120,8 +148,18 @@ RapiBool RecordRead(RapiHandle /*file*/, void* /*buffer*/, RapiDword /*size*/, R
   *count = g_script.read_count;
   return g_script.read_result;
 }
+RapiBool RecordWrite(RapiHandle /*file*/, const void* /*buffer*/, RapiDword size, RapiDword* count,
+                     void* /*overlapped*/) {
+  g_script.calls.emplace_back("write");
+  *count = size;
+  return 1;
+}
 RapiBool RecordClose(RapiHandle /*file*/) {
   g_script.calls.emplace_back("close");
+  return 1;
+}
+RapiBool RecordDelete(const RapiChar* /*name*/) {
+  g_script.calls.emplace_back("delete");
   return 1;
 }
 
@@ -133,6 +171,7 @@ class RecordingBindingTest : public ::testing::Test {
     api_.CeRapiUninit.Bind(RecordUninit);
     api_.CeCreateFile.Bind(RecordCreate);
     api_.CeReadFile.Bind(RecordRead);
+    api_.CeWriteFile.Bind(RecordWrite);
     api_.CeCloseHandle.Bind(RecordClose);
   }
 
@@ -163,6 +202,16 @@ TEST_F(RecordingBindingTest, ResourcesAreReleasedDeviceFileFirstConnectionLast) 
   EXPECT_EQ(g_script.calls,
             (std::vector<std::string>{"init", "create", "read", "read", "close", "uninit"}));
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")).size(), 3U);
+}
+
+// Staging needs both entries; with one alone the upload writes directly.
+TEST_F(RecordingBindingTest, AnUploadWithDeleteButNoMoveWritesTheDeviceFileDirectly) {
+  api_.CeDeleteFile.Bind(RecordDelete);
+  WriteFileBytes(device_.Local("stock.txt"), "up");
+  EXPECT_TRUE(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_EQ(TakeReportedCopyErrors(), 0);
+  EXPECT_EQ(g_script.calls,
+            (std::vector<std::string>{"init", "create", "write", "close", "uninit"}));
 }
 
 }  // namespace

@@ -3,10 +3,10 @@
 #include "device/transfer/report_copy_error.h"
 #include "platform/console.h"
 
-void ThrowDeviceFailure(const char* action, const std::string& device_path,
-                        const std::string& reason) {
-  throw CopyFailure(std::string("cannot ") + action + " device file \"" + device_path +
-                    "\": " + reason);
+std::string Quoted(const std::string& device_path) { return "\"" + device_path + "\""; }
+
+void ThrowDeviceFailure(const char* action, const std::string& file, const std::string& reason) {
+  throw CopyFailure(std::string("cannot ") + action + " device file " + file + ": " + reason);
 }
 
 void ReportFailure(const std::string& description) {

@@ -9,8 +9,12 @@ class CopyFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The message for a device file operation that failed.
-[[noreturn]] void ThrowDeviceFailure(const char* action, const std::string& device_path,
+// A device path as messages show it, in double quotes.
+std::string Quoted(const std::string& device_path);
+
+// The message for a device file operation that failed; file is how the
+// message names the file, quoted.
+[[noreturn]] void ThrowDeviceFailure(const char* action, const std::string& file,
                                      const std::string& reason);
 
 // Writes the failure's line to standard error and shows the copy-failure window.

@@ -1,13 +1,10 @@
 #include "device/transfer/device_file.h"
 
-#include <vector>
+#include <utility>
 
 #include "device/transfer/copy_failure.h"
 #include "platform/unicode.h"
 
-namespace {
-
-// A device path as the remote API takes it: NUL-terminated UTF-16.
 std::vector<RapiChar> DevicePathText(const std::string& path) {
   const std::u16string text = platform::Utf8ToUtf16(path);
   std::vector<RapiChar> result(text.begin(), text.end());
@@ -15,15 +12,14 @@ std::vector<RapiChar> DevicePathText(const std::string& path) {
   return result;
 }
 
-}  // namespace
-
-DeviceFile::DeviceFile(const TRAPI& api, const std::string& path, RapiDword disposition)
-    : api_(api), path_(path) {
-  const std::vector<RapiChar> name = DevicePathText(path);
-  handle_ = api_.CeCreateFile(name.data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr,
+DeviceFile::DeviceFile(const TRAPI& api, const std::string& path, RapiDword disposition,
+                       std::string name)
+    : api_(api), name_(std::move(name)) {
+  const std::vector<RapiChar> text = DevicePathText(path);
+  handle_ = api_.CeCreateFile(text.data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr,
                               disposition, kRapiFileAttributeNormal, RapiHandle{});
   if (handle_ == kRapiInvalidHandle) {
-    ThrowDeviceFailure("open", path_, "the device refused to open it");
+    ThrowDeviceFailure("open", name_, "the device refused to open it");
   }
   open_ = true;
 }
@@ -37,9 +33,9 @@ std::size_t DeviceFile::Read(void* buffer, std::size_t size) {
   const RapiBool result =
       api_.CeReadFile(handle_, buffer, static_cast<RapiDword>(size), &count, nullptr);
   // Only exactly 1 means success; a count of 0 then marks the end of the file.
-  if (result != 1) ThrowDeviceFailure("read", path_, "the device reported a read failure");
+  if (result != 1) ThrowDeviceFailure("read", name_, "the device reported a read failure");
   if (count > size) {
-    ThrowDeviceFailure("read", path_,
+    ThrowDeviceFailure("read", name_,
                        "the device returned " + std::to_string(count) + " bytes for a read of " +
                            std::to_string(size));
   }
@@ -49,10 +45,10 @@ std::size_t DeviceFile::Read(void* buffer, std::size_t size) {
 void DeviceFile::Write(const void* data, std::size_t size) {
   RapiDword count = 0;
   if (!api_.CeWriteFile(handle_, data, static_cast<RapiDword>(size), &count, nullptr)) {
-    ThrowDeviceFailure("write", path_, "the device reported a write failure");
+    ThrowDeviceFailure("write", name_, "the device reported a write failure");
   }
   if (count != size) {
-    ThrowDeviceFailure("write", path_,
+    ThrowDeviceFailure("write", name_,
                        "the device stored only " + std::to_string(count) + " of " +
                            std::to_string(size) + " bytes");
   }
@@ -61,6 +57,6 @@ void DeviceFile::Write(const void* data, std::size_t size) {
 void DeviceFile::Close() {
   open_ = false;
   if (!api_.CeCloseHandle(handle_)) {
-    ThrowDeviceFailure("close", path_, "the device reported a failure");
+    ThrowDeviceFailure("close", name_, "the device reported a failure");
   }
 }

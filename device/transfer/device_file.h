@@ -2,14 +2,19 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "device/remote_api/trapi.h"
 
+// A device path as the remote API takes it: NUL-terminated UTF-16.
+std::vector<RapiChar> DevicePathText(const std::string& path);
+
 // A file on the device, opened for reading and writing with no sharing, and
-// closed with the object. Every failure throws CopyFailure.
+// closed with the object. Every failure throws CopyFailure, naming the file
+// as name says (see Quoted).
 class DeviceFile {
  public:
-  DeviceFile(const TRAPI& api, const std::string& path, RapiDword disposition);
+  DeviceFile(const TRAPI& api, const std::string& path, RapiDword disposition, std::string name);
   ~DeviceFile();
   DeviceFile(const DeviceFile&) = delete;
   DeviceFile& operator=(const DeviceFile&) = delete;
@@ -22,7 +27,7 @@ class DeviceFile {
 
  private:
   const TRAPI& api_;
-  std::string path_;
+  std::string name_;
   RapiHandle handle_;
   bool open_ = false;
 };

@@ -6,6 +6,7 @@
 
 #include "device/transfer/copy_failure.h"
 #include "device/transfer/device_file.h"
+#include "device/transfer/device_target.h"
 #include "device/transfer/remote_connection.h"
 #include "platform/local_file.h"
 
@@ -46,7 +47,7 @@ bool DownloadFile(const TRAPI& api, const std::string& source, const std::string
     RequireCommonEntries(api);
     api.CeReadFile.Require();
     connection.Open();
-    DeviceFile device(api, source, kRapiOpenAlways);
+    DeviceFile device(api, source, kRapiOpenAlways, Quoted(source));
     for (;;) {
       const std::size_t count = device.Read(buffer.data(), buffer.size());
       if (count == 0) break;
@@ -66,13 +67,13 @@ bool UploadFile(const TRAPI& api, const std::string& source, const std::string& 
     RequireCommonEntries(api);
     api.CeWriteFile.Require();
     connection.Open();
-    DeviceFile device(api, target, kRapiCreateAlways);
+    DeviceTarget device(api, target);
     for (;;) {
       const std::size_t count = local.Read(buffer.data(), buffer.size());
       if (count == 0) break;
       device.Write(buffer.data(), count);
     }
-    device.Close();
+    device.Commit();
     local.Close();
     connection.Close();
   });

@@ -32,6 +32,8 @@ SKIP_EXIT = 77
 CHUNK = 10240
 DEVICE_EXPORT = "remanx.imp"  # what -d fetches
 DEVICE_IMPORT = "remanx.exp"  # what -u stores
+# Where -u writes before it moves the file into place.
+STAGED_IMPORT = "\\Tarvel\\remanx.exp.filecopy"
 CAPTION = "Filecopy"
 # Wine's msgbox trace prints each non-ASCII UTF-16 unit as \XXXX.
 MESSAGE_TRACE = 'trace:msgbox:MSGBOX_OnInit L"B\\0142\\0105d podczas kopiowania pliku"'
@@ -58,14 +60,15 @@ ANSI_PROBE_BYTES = {"C.UTF-8": b"l\xf3", "pl_PL.UTF-8": b"\xb3\xf3"}
 # checked the same way and added here.
 XP_SP3_IMPORTS = {
     "kernel32.dll": set("""
-        CloseHandle CreateFileA CreateFileW CreateSemaphoreW DeleteCriticalSection DeleteFileW
-        EnterCriticalSection FormatMessageW FreeLibrary GetConsoleMode GetCurrentProcessId
-        GetCurrentThreadId GetLastError GetModuleFileNameW GetModuleHandleA GetModuleHandleW
-        GetProcAddress GetStartupInfoW GetStdHandle GetSystemDirectoryA InitializeCriticalSection
-        IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA LoadLibraryExA LoadLibraryW LocalFree
-        MoveFileExW MultiByteToWideChar ReadConsoleInputA ReadFile ReleaseSemaphore
-        SetConsoleMode SetDllDirectoryW SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc
-        TlsFree TlsGetValue TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject
+        CloseHandle CreateFileA CreateFileW CreateSemaphoreW DeleteCriticalSection
+        DeleteFileW EnterCriticalSection FlushFileBuffers FormatMessageW FreeLibrary
+        GetConsoleMode GetCurrentProcessId GetCurrentThreadId GetLastError
+        GetModuleFileNameW GetModuleHandleA GetModuleHandleW GetProcAddress GetStartupInfoW
+        GetStdHandle GetSystemDirectoryA InitializeCriticalSection IsDBCSLeadByteEx
+        LeaveCriticalSection LoadLibraryA LoadLibraryExA LoadLibraryW LocalFree MoveFileExW
+        MultiByteToWideChar ReadConsoleInputA ReadFile ReleaseSemaphore SetConsoleMode
+        SetDllDirectoryW SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree
+        TlsGetValue TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject
         WideCharToMultiByte WriteConsoleW WriteFile
     """.split()),
     "msvcrt.dll": set("""
@@ -260,16 +263,23 @@ def download_calls(size):
     return calls + ["CeCloseHandle(0x00000100) = 1", "CeRapiUninit() = 0x00000000"]
 
 
-def upload_calls(size):
+def upload_calls(size, replaces=False):
+    """The upload's calls: the file is written under a temporary name, then the
+    old one (if any: replaces) is deleted and the new one moved into its place."""
     calls = [
         "CeRapiInit() = 0x00000000",
-        f'CeCreateFile("\\Tarvel\\{DEVICE_IMPORT}", 0xC0000000, 0, null, 2, 0x00000080, null)'
+        f'CeCreateFile("{STAGED_IMPORT}", 0xC0000000, 0, null, 2, 0x00000080, null)'
         " = 0x00000100",
     ]
     for start in range(0, size, CHUNK):
         count = min(size - start, CHUNK)
         calls.append(f"CeWriteFile(0x00000100, ptr, {count}, ptr, null) = 1 [{count}]")
-    return calls + ["CeCloseHandle(0x00000100) = 1", "CeRapiUninit() = 0x00000000"]
+    return calls + [
+        "CeCloseHandle(0x00000100) = 1",
+        f'CeDeleteFile("\\Tarvel\\{DEVICE_IMPORT}") = {1 if replaces else 0}',
+        f'CeMoveFile("{STAGED_IMPORT}", "\\Tarvel\\{DEVICE_IMPORT}") = 1',
+        "CeRapiUninit() = 0x00000000",
+    ]
 
 
 class Result:
@@ -957,6 +967,22 @@ class FailureTest(WineTest):
         self.assertEqual(calls[calls.index(reads[-1]) + 1:],
                          ["CeCloseHandle(0x00000100) = 1", "CeRapiUninit() = 0x00000000"])
 
+    def test_when_a_device_write_fails_part_way_the_old_file_stays(self):
+        case = self.new_case("write")
+        old = random_bytes(3000, 11)
+        (case.tarvel / DEVICE_IMPORT).write_bytes(old)
+        (case.local / "stock.txt").write_bytes(random_bytes(50000, 12))
+        self.fail_with_window(case, ["-u", "stock.txt"], "Return", FAIL_WRITE_AFTER=25000)
+        self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), old)
+        self.assertEqual(files_in(case.tarvel), [DEVICE_IMPORT], "a temporary file was left")
+        calls = case.calls()
+        self.assertEqual(calls[:2], upload_calls(50000)[:2])
+        self.assertRegex(calls[-4], r"^CeWriteFile\(0x00000100, ptr, 10240, ptr, null\) = 0\b")
+        # The handle is closed before its file is removed, the connection last.
+        self.assertEqual(calls[-3:], ["CeCloseHandle(0x00000100) = 1",
+                                      f'CeDeleteFile("{STAGED_IMPORT}") = 1',
+                                      "CeRapiUninit() = 0x00000000"])
+
     def test_when_the_local_source_cannot_be_opened(self):
         case = self.new_case("source")
         (case.tarvel / DEVICE_IMPORT).write_bytes(b"kept")
@@ -974,9 +1000,11 @@ class UnicodeNameTest(WineTest):
                 case = self.new_case(f"upload-{locale}")
                 content = random_bytes(25000, 7)
                 (case.local / name).write_bytes(content)
+                (case.tarvel / DEVICE_IMPORT).write_bytes(b"old")
                 self.assertSucceeded(case.run("-u", name, locale=locale))
                 self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
-                self.assertEqual(case.calls(), upload_calls(25000))
+                self.assertEqual(files_in(case.tarvel), [DEVICE_IMPORT])
+                self.assertEqual(case.calls(), upload_calls(25000, replaces=True))
 
     def test_download_to_a_file_with_a_national_name(self):
         for locale, name in LOCAL_NAMES.items():

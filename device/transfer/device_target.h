@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/remote_api/trapi.h"
+#include "device/transfer/device_file.h"
+
+// The new content of a device file, created with CREATE_ALWAYS. Where the
+// library can delete and move files, it goes to a temporary file beside the
+// target, so the target is untouched until Commit moves the new content into
+// its place; dropped without Commit, it removes the temporary file. Otherwise
+// the target itself is written. Every failure throws CopyFailure.
+class DeviceTarget {
+ public:
+  DeviceTarget(const TRAPI& api, std::string path);
+  ~DeviceTarget();
+  DeviceTarget(const DeviceTarget&) = delete;
+  DeviceTarget& operator=(const DeviceTarget&) = delete;
+
+  // Stores all size bytes.
+  void Write(const void* data, std::size_t size) { file_->Write(data, size); }
+  void Commit();
+
+ private:
+  void Replace();
+
+  const TRAPI& api_;
+  std::string path_;
+  std::string temporary_path_;  // empty when the target is written directly
+  std::vector<RapiChar> temporary_name_;
+  std::optional<DeviceFile> file_;
+  bool pending_ = false;
+};
