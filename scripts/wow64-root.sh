@@ -49,7 +49,7 @@ enter() {
     done
     shift
     exec chroot "$target" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
-      LANG=C.UTF-8 TERM="${TERM:-dumb}" "$@"
+      LANG=C.UTF-8 TERM="${TERM:-dumb}" PYTHONDONTWRITEBYTECODE=1 "$@"
   ' sh "$target" "$@"
 }
 
