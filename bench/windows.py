@@ -23,8 +23,8 @@ import wine_suite  # noqa: E402  (the suite's prefix rig, not its cases)
 
 MIB = 1024 * 1024
 SIZE = 64 * MIB
-COPY_RUNS = 7
-USAGE_RUNS = 21
+COPY_RUNS = 15
+USAGE_RUNS = 31
 
 
 def spread(values):
