@@ -11,6 +11,7 @@ Wine with the device simulator installed as the system's rapi.dll.
 """
 
 import argparse
+import dataclasses
 import os
 import random
 import re
@@ -109,17 +110,17 @@ SUPPORTED_OS = {  # Vista, 7, 8, 8.1, 10 and 11
 WINE64 = ("wine64", "/usr/lib/wine/wine64")
 
 
+@dataclasses.dataclass(frozen=True)
 class Layout:
     """Where the program runs: which Wine, which prefix, which system folder
     the program's own rapi.dll comes from, where an administrator installs it."""
 
-    def __init__(self, title, machine, winearch, loaders, system_folder, program_files):
-        self.title = title
-        self.machine = machine
-        self.winearch = winearch
-        self.loaders = loaders
-        self.system_folder = system_folder
-        self.program_files = program_files
+    title: str
+    machine: str
+    winearch: str
+    loaders: tuple
+    system_folder: str
+    program_files: str
 
 
 LAYOUTS = {
