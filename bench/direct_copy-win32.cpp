@@ -12,60 +12,38 @@
 #include <string>
 #include <string_view>
 
-#include "device/remote_api/remote_entries.h"
+#include "bench/direct_entries.h"
 
 namespace {
 
 constexpr DWORD kChunkSize = 10240;
 using Chunk = std::array<unsigned char, kChunkSize>;
 
-struct RemoteApi {
-  CeRapiInitEntry init = nullptr;
-  CeRapiUninitEntry uninit = nullptr;
-  CeCreateFileEntry create_file = nullptr;
-  CeReadFileEntry read_file = nullptr;
-  CeWriteFileEntry write_file = nullptr;
-  CeCloseHandleEntry close_handle = nullptr;
-  CeDeleteFileEntry delete_file = nullptr;
-  CeMoveFileEntry move_file = nullptr;
-};
-
 constexpr const WCHAR* kImport = L"\\Tarvel\\remanx.exp";
 constexpr const WCHAR* kStagedImport = L"\\Tarvel\\remanx.exp.filecopy";
 
-template <typename Entry>
-bool Find(HMODULE library, const char* name, Entry& entry) {
-  entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-  return entry != nullptr;
-}
-
 // Stays loaded until the process ends, as in FileCopy.exe.
-bool Load(RemoteApi& api) {
+bool Load(DirectEntries& api) {
   char directory[MAX_PATH] = {};
   const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return false;
   const std::string path = std::string(directory, length) + "\\rapi.dll";
   HMODULE library = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  return library != nullptr && Find(library, "CeRapiInit", api.init) &&
-         Find(library, "CeRapiUninit", api.uninit) &&
-         Find(library, "CeCreateFile", api.create_file) &&
-         Find(library, "CeReadFile", api.read_file) &&
-         Find(library, "CeWriteFile", api.write_file) &&
-         Find(library, "CeCloseHandle", api.close_handle) &&
-         Find(library, "CeDeleteFile", api.delete_file) &&
-         Find(library, "CeMoveFile", api.move_file);
+  return library != nullptr && BindDirectEntries(api, [library](const char* name) {
+           return reinterpret_cast<void*>(GetProcAddress(library, name));
+         });
 }
 
-HANDLE OpenDeviceFile(const RemoteApi& api, const WCHAR* path, DWORD disposition) {
-  return api.create_file(path, kRapiGenericRead | kRapiGenericWrite, 0, nullptr, disposition,
-                         kRapiFileAttributeNormal, nullptr);
+HANDLE OpenDeviceFile(const DirectEntries& api, const WCHAR* path, DWORD disposition) {
+  return api.CeCreateFile(path, kRapiGenericRead | kRapiGenericWrite, 0, nullptr, disposition,
+                          kRapiFileAttributeNormal, nullptr);
 }
 
-bool Download(const RemoteApi& api, HANDLE device, HANDLE local) {
+bool Download(const DirectEntries& api, HANDLE device, HANDLE local) {
   Chunk chunk;
   for (;;) {
     DWORD count = 0;
-    if (api.read_file(device, chunk.data(), kChunkSize, &count, nullptr) != 1) return false;
+    if (api.CeReadFile(device, chunk.data(), kChunkSize, &count, nullptr) != 1) return false;
     if (count == 0) return true;
     DWORD written = 0;
     if (!WriteFile(local, chunk.data(), count, &written, nullptr) || written != count) {
@@ -74,14 +52,14 @@ bool Download(const RemoteApi& api, HANDLE device, HANDLE local) {
   }
 }
 
-bool Upload(const RemoteApi& api, HANDLE local, HANDLE device) {
+bool Upload(const DirectEntries& api, HANDLE local, HANDLE device) {
   Chunk chunk;
   for (;;) {
     DWORD count = 0;
     if (!ReadFile(local, chunk.data(), kChunkSize, &count, nullptr)) return false;
     if (count == 0) return true;
     DWORD written = 0;
-    if (api.write_file(device, chunk.data(), count, &written, nullptr) == 0 || written != count) {
+    if (api.CeWriteFile(device, chunk.data(), count, &written, nullptr) == 0 || written != count) {
       return false;
     }
   }
@@ -94,9 +72,9 @@ bool FinishDownload(HANDLE local) {
 }
 
 // As FileCopy.exe ends an upload: the old file deleted, the new one moved into place.
-bool FinishUpload(const RemoteApi& api, HANDLE local) {
-  api.delete_file(kImport);
-  const bool moved = api.move_file(kStagedImport, kImport) != 0;
+bool FinishUpload(const DirectEntries& api, HANDLE local) {
+  api.CeDeleteFile(kImport);
+  const bool moved = api.CeMoveFile(kStagedImport, kImport) != 0;
   return CloseHandle(local) != 0 && moved;
 }
 
@@ -111,20 +89,20 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring_view direction = argc == 3 ? argv[1] : L"";
   const bool download = direction == L"-d";
   if (!download && direction != L"-u") return Fail("usage: direct_copy -d|-u <local file>");
-  RemoteApi api;
+  DirectEntries api;
   if (!Load(api)) return Fail("cannot load rapi.dll or one of its entries");
   const HANDLE local = download ? CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
                                 : CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (local == INVALID_HANDLE_VALUE) return Fail("cannot open the local file");
-  if (!RapiSucceeded(api.init())) return Fail("CeRapiInit failed");
+  if (!RapiSucceeded(api.CeRapiInit())) return Fail("CeRapiInit failed");
   const HANDLE device = download ? OpenDeviceFile(api, L"\\Tarvel\\remanx.imp", kRapiOpenAlways)
                                  : OpenDeviceFile(api, kStagedImport, kRapiCreateAlways);
   if (device == INVALID_HANDLE_VALUE) return Fail("CeCreateFile failed");
   bool copied = download ? Download(api, device, local) : Upload(api, local, device);
-  copied = api.close_handle(device) != 0 && copied;
+  copied = api.CeCloseHandle(device) != 0 && copied;
   copied = (download ? FinishDownload(local) : FinishUpload(api, local)) && copied;
-  api.uninit();
+  api.CeRapiUninit();
   return copied ? 0 : Fail("the copy failed");
 }

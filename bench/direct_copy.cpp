@@ -16,44 +16,22 @@
 #include <string_view>
 #include <vector>
 
-#include "device/remote_api/remote_entries.h"
+#include "bench/direct_entries.h"
 
 namespace {
 
 constexpr std::size_t kChunkSize = 10240;
 using Chunk = std::array<unsigned char, kChunkSize>;
 
-struct Simulator {
-  CeRapiInitEntry init = nullptr;
-  CeRapiUninitEntry uninit = nullptr;
-  CeCreateFileEntry create_file = nullptr;
-  CeReadFileEntry read_file = nullptr;
-  CeWriteFileEntry write_file = nullptr;
-  CeCloseHandleEntry close_handle = nullptr;
-  CeDeleteFileEntry delete_file = nullptr;
-  CeMoveFileEntry move_file = nullptr;
-};
-
-template <typename Entry>
-bool Find(void* library, const char* name, Entry& entry) {
-  entry = reinterpret_cast<Entry>(dlsym(library, name));
-  return entry != nullptr;
-}
-
 // Stays loaded until the process ends, as in filecopy.
-std::optional<Simulator> Load() {
+std::optional<DirectEntries> Load() {
   void* library = dlopen(FILECOPY_SIMULATOR, RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) return std::nullopt;
-  Simulator sim;
-  if (Find(library, "CeRapiInit", sim.init) && Find(library, "CeRapiUninit", sim.uninit) &&
-      Find(library, "CeCreateFile", sim.create_file) &&
-      Find(library, "CeReadFile", sim.read_file) && Find(library, "CeWriteFile", sim.write_file) &&
-      Find(library, "CeCloseHandle", sim.close_handle) &&
-      Find(library, "CeDeleteFile", sim.delete_file) &&
-      Find(library, "CeMoveFile", sim.move_file)) {
-    return sim;
-  }
-  return std::nullopt;
+  DirectEntries sim;
+  const bool bound = library != nullptr && BindDirectEntries(sim, [library](const char* name) {
+                       return dlsym(library, name);
+                     });
+  // cppcheck-suppress resourceLeak ; the library is kept on purpose, see above
+  return bound ? std::optional<DirectEntries>(sim) : std::nullopt;
 }
 
 constexpr std::u16string_view kImport = u"\\Tarvel\\remanx.exp";
@@ -65,9 +43,10 @@ std::vector<RapiChar> DeviceName(std::u16string_view path) {
   return name;
 }
 
-RapiHandle OpenDeviceFile(const Simulator& sim, std::u16string_view path, RapiDword disposition) {
-  return sim.create_file(DeviceName(path).data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr,
-                         disposition, kRapiFileAttributeNormal, RapiHandle{});
+RapiHandle OpenDeviceFile(const DirectEntries& sim, std::u16string_view path,
+                          RapiDword disposition) {
+  return sim.CeCreateFile(DeviceName(path).data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr,
+                          disposition, kRapiFileAttributeNormal, RapiHandle{});
 }
 
 bool FolderSynced(const std::string& file) {
@@ -79,17 +58,17 @@ bool FolderSynced(const std::string& file) {
   return close(descriptor) == 0 && synced;
 }
 
-bool Download(const Simulator& sim, RapiHandle device, int local) {
+bool Download(const DirectEntries& sim, RapiHandle device, int local) {
   Chunk chunk;
   for (;;) {
     RapiDword count = 0;
-    if (sim.read_file(device, chunk.data(), kChunkSize, &count, nullptr) != 1) return false;
+    if (sim.CeReadFile(device, chunk.data(), kChunkSize, &count, nullptr) != 1) return false;
     if (count == 0) return true;
     if (write(local, chunk.data(), count) != static_cast<ssize_t>(count)) return false;
   }
 }
 
-bool Upload(const Simulator& sim, int local, RapiHandle device) {
+bool Upload(const DirectEntries& sim, int local, RapiHandle device) {
   Chunk chunk;
   for (;;) {
     const ssize_t count = read(local, chunk.data(), chunk.size());
@@ -97,7 +76,7 @@ bool Upload(const Simulator& sim, int local, RapiHandle device) {
     if (count == 0) return true;
     const auto size = static_cast<RapiDword>(count);
     RapiDword written = 0;
-    if (sim.write_file(device, chunk.data(), size, &written, nullptr) == 0 || written != size) {
+    if (sim.CeWriteFile(device, chunk.data(), size, &written, nullptr) == 0 || written != size) {
       return false;
     }
   }
@@ -110,10 +89,10 @@ bool FinishDownload(int local, const std::string& path) {
 }
 
 // As filecopy ends an upload: the old file deleted, the new one moved into place.
-bool FinishUpload(const Simulator& sim, int local) {
-  sim.delete_file(DeviceName(kImport).data());
+bool FinishUpload(const DirectEntries& sim, int local) {
+  sim.CeDeleteFile(DeviceName(kImport).data());
   const bool moved =
-      sim.move_file(DeviceName(kStagedImport).data(), DeviceName(kImport).data()) != 0;
+      sim.CeMoveFile(DeviceName(kStagedImport).data(), DeviceName(kImport).data()) != 0;
   return close(local) == 0 && moved;
 }
 
@@ -128,19 +107,19 @@ int main(int argc, char** argv) {
   const std::string_view direction = argc == 3 ? argv[1] : "";
   const bool download = direction == "-d";
   if (!download && direction != "-u") return Fail("usage: direct_copy -d|-u <local file>");
-  const std::optional<Simulator> sim = Load();
+  const std::optional<DirectEntries> sim = Load();
   if (!sim) return Fail("cannot load the simulator or one of its entries");
   const int local = download ? open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)
                              : open(argv[2], O_RDONLY | O_CLOEXEC);
   if (local < 0) return Fail("cannot open the local file");
-  if (!RapiSucceeded(sim->init())) return Fail("CeRapiInit failed");
+  if (!RapiSucceeded(sim->CeRapiInit())) return Fail("CeRapiInit failed");
   const RapiHandle device = download
                                 ? OpenDeviceFile(*sim, u"\\Tarvel\\remanx.imp", kRapiOpenAlways)
                                 : OpenDeviceFile(*sim, kStagedImport, kRapiCreateAlways);
   if (device == kRapiInvalidHandle) return Fail("CeCreateFile failed");
   bool copied = download ? Download(*sim, device, local) : Upload(*sim, local, device);
-  copied = sim->close_handle(device) != 0 && copied;
+  copied = sim->CeCloseHandle(device) != 0 && copied;
   copied = (download ? FinishDownload(local, argv[2]) : FinishUpload(*sim, local)) && copied;
-  sim->uninit();
+  sim->CeRapiUninit();
   return copied ? 0 : Fail("the copy failed");
 }

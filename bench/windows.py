@@ -20,15 +20,12 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "wine"))
 import wine_suite  # noqa: E402  (the suite's prefix rig, not its cases)
+from run import ratios, spread  # noqa: E402  (this folder's figures, computed alike)
 
 MIB = 1024 * 1024
 SIZE = 64 * MIB
 COPY_RUNS = 15
 USAGE_RUNS = 31
-
-
-def spread(values):
-    return {"median": statistics.median(values), "min": min(values), "max": max(values)}
 
 
 def timed(rig, program, arguments, cwd, env):
@@ -75,13 +72,11 @@ def measure_copies(rig, programs):
                 if index == 0 and not filecmp.cmp(source, destination, shallow=False):
                     sys.exit(f"{name} {direction}: the copy differs from its source")
                 seconds[name].append(elapsed)
-        per_run = [direct / mine for direct, mine in zip(seconds["direct"], seconds["filecopy"])]
         results[direction] = {
             "seconds": {name: spread(values) for name, values in seconds.items()},
             "mib_per_s": {name: SIZE / MIB / statistics.median(values)
                           for name, values in seconds.items()},
-            "filecopy_ratio_to_direct": dict(spread(per_run),
-                                             best=min(seconds["direct"]) / min(seconds["filecopy"])),
+            "filecopy_ratio_to_direct": ratios(seconds, "direct"),
         }
     return results
 

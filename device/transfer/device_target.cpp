@@ -1,6 +1,7 @@
 #include "device/transfer/device_target.h"
 
 #include <utility>
+#include <vector>
 
 #include "device/transfer/copy_failure.h"
 
@@ -17,23 +18,21 @@ DeviceTarget::DeviceTarget(const TRAPI& api, std::string path) : api_(api), path
     file_.emplace(api_, path_, kRapiCreateAlways, Quoted(path_));
     return;
   }
-  temporary_path_ = path_ + kTemporarySuffix;
-  temporary_name_ = DevicePathText(temporary_path_);
+  staged_path_ = path_ + kTemporarySuffix;
   // Messages name the file the user asked for; the temporary one in passing.
-  file_.emplace(api_, temporary_path_, kRapiCreateAlways,
-                Quoted(path_) + " (via " + Quoted(temporary_path_) + ")");
-  pending_ = true;
+  file_.emplace(api_, staged_path_, kRapiCreateAlways,
+                Quoted(path_) + " (via " + Quoted(staged_path_) + ")");
 }
 
 DeviceTarget::~DeviceTarget() {
   // Closed first: Windows CE deletes no open file.
   file_.reset();
-  if (pending_ && api_.CeDeleteFile) api_.CeDeleteFile(temporary_name_.data());
+  if (!staged_path_.empty()) api_.CeDeleteFile(DevicePathText(staged_path_).data());
 }
 
 void DeviceTarget::Commit() {
   file_->Close();
-  if (pending_) Replace();
+  if (!staged_path_.empty()) Replace();
 }
 
 // Windows CE's MoveFile never replaces a file, so the old one is deleted
@@ -44,11 +43,10 @@ void DeviceTarget::Commit() {
 void DeviceTarget::Replace() {
   const std::vector<RapiChar> name = DevicePathText(path_);
   const bool deleted = api_.CeDeleteFile(name.data()) != 0;
-  if (!api_.CeMoveFile(temporary_name_.data(), name.data())) {
+  if (!api_.CeMoveFile(DevicePathText(staged_path_).data(), name.data())) {
     const char* what = deleted ? "the device deleted it but would not move "
                                : "the device did not delete it and would not move ";
-    ThrowDeviceFailure("replace", Quoted(path_),
-                       what + Quoted(temporary_path_) + " into its place");
+    ThrowDeviceFailure("replace", Quoted(path_), what + Quoted(staged_path_) + " into its place");
   }
-  pending_ = false;
+  staged_path_.clear();
 }

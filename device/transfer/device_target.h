@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "device/remote_api/trapi.h"
 #include "device/transfer/device_file.h"
@@ -29,8 +28,8 @@ class DeviceTarget {
 
   const TRAPI& api_;
   std::string path_;
-  std::string temporary_path_;  // empty when the target is written directly
-  std::vector<RapiChar> temporary_name_;
+  // The temporary file until it is in the target's place; empty when the
+  // target is written directly.
+  std::string staged_path_;
   std::optional<DeviceFile> file_;
-  bool pending_ = false;
 };

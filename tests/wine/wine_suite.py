@@ -143,15 +143,6 @@ OPTIONS = None
 RIG = None
 
 
-def pe_machine(path):
-    data = Path(path).read_bytes()
-    (offset,) = struct.unpack_from("<I", data, 0x3C)
-    if data[offset:offset + 4] != b"PE\0\0":
-        raise ValueError(f"{path} is not a PE file")
-    (machine,) = struct.unpack_from("<H", data, offset + 4)
-    return machine
-
-
 class PeFile:
     """What the tests read of a PE file: its file header, sections and resources."""
 
@@ -335,7 +326,7 @@ class Rig:
         self.output = Path(options.output).resolve()
         self.name = options.layout
         self.layout = LAYOUTS[options.layout]
-        machine = MACHINES.get(pe_machine(self.exe))
+        machine = MACHINES.get(PeFile(self.exe).machine)
         if machine != self.layout.machine:
             raise ValueError(f"{self.exe} is a {machine} program; layout {self.name} runs "
                              f"{self.layout.machine} ones")
@@ -544,8 +535,8 @@ class Rig:
         folder.mkdir(parents=True)
         return folder
 
-    def start_program(self, arguments, cwd, env, folder):
-        return Running([self.loader, str(self.program), *arguments], cwd, env, folder)
+    def start_program(self, arguments, cwd, env, folder, program=None):
+        return Running([self.loader, str(program or self.program), *arguments], cwd, env, folder)
 
     def x(self, *command):
         env = dict(os.environ, DISPLAY=self.display)
@@ -628,8 +619,9 @@ class ProgramFileTest(unittest.TestCase):
         oldest = (5, 1) if self.pe.machine == 0x014C else (5, 2)
         for field in ("OSystem", "Subsystem"):
             with self.subTest(field=field):
-                version = tuple(int(re.search(rf"^{kind}{field}Version\s+(\d+)", self.headers,
-                                              re.MULTILINE).group(1)) for kind in ("Major", "Minor"))
+                version = tuple(
+                    int(re.search(rf"^{kind}{field}Version\s+(\d+)", self.headers,
+                                  re.MULTILINE).group(1)) for kind in ("Major", "Minor"))
                 self.assertLessEqual(version, oldest, "Windows XP would refuse to start it")
 
     def test_imports_only_windows_own_libraries(self):
@@ -752,9 +744,10 @@ class Case:
     def calls(self):
         return self.log.read_text("utf-8").splitlines() if self.log.exists() else []
 
-    def start(self, *arguments, debug="-all", cwd=None, locale="C.UTF-8", **faults):
+    def start(self, *arguments, debug="-all", cwd=None, locale="C.UTF-8", program=None,
+              **faults):
         env = RIG.environment(debug, self.simulator(**faults), locale)
-        return RIG.start_program(arguments, cwd or self.local, env, self.folder)
+        return RIG.start_program(arguments, cwd or self.local, env, self.folder, program)
 
     def run(self, *arguments, timeout=60, **options):
         return self.start(*arguments, **options).finish(timeout)
@@ -995,27 +988,21 @@ class FailureTest(WineTest):
 
 
 class UnicodeNameTest(WineTest):
-    def test_upload_of_a_file_with_a_national_name(self):
+    def test_a_file_with_a_national_name_both_ways(self):
         for locale, name in LOCAL_NAMES.items():
             with self.subTest(locale=locale):
-                case = self.new_case(f"upload-{locale}")
+                case = self.new_case(locale)
                 content = random_bytes(25000, 7)
-                (case.local / name).write_bytes(content)
-                (case.tarvel / DEVICE_IMPORT).write_bytes(b"old")
-                self.assertSucceeded(case.run("-u", name, locale=locale))
-                self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
-                self.assertEqual(files_in(case.tarvel), [DEVICE_IMPORT])
-                self.assertEqual(case.calls(), upload_calls(25000, replaces=True))
-
-    def test_download_to_a_file_with_a_national_name(self):
-        for locale, name in LOCAL_NAMES.items():
-            with self.subTest(locale=locale):
-                case = self.new_case(f"download-{locale}")
-                content = random_bytes(25000, 8)
                 (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+                (case.tarvel / DEVICE_IMPORT).write_bytes(b"old")
                 self.assertSucceeded(case.run("-d", name, locale=locale))
                 self.assertEqual(files_in(case.local), [name])
                 self.assertEqual((case.local / name).read_bytes(), content)
+                self.assertSucceeded(case.run("-u", name, locale=locale))
+                self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
+                self.assertEqual(files_in(case.tarvel), sorted([DEVICE_EXPORT, DEVICE_IMPORT]))
+                self.assertEqual(case.calls(),
+                                 download_calls(25000) + upload_calls(25000, replaces=True))
 
 
 class PlantedLibraryTest(WineTest):
@@ -1085,24 +1072,18 @@ class PackageTest(WineTest):
         self.program = rf"C:\{RIG.layout.program_files}\FileCopy\FileCopy.exe"
         folder = RIG.prefix / "drive_c" / RIG.layout.program_files / "FileCopy"
         folder.mkdir(parents=True, exist_ok=True)
+        self.addCleanup(shutil.rmtree, folder)
         with zipfile.ZipFile(OPTIONS.zip) as package:
             (folder / "FileCopy.exe").write_bytes(package.read("FileCopy.exe"))
-            simulator = package.read("symulator/rapi.dll")
-        self.addCleanup(shutil.rmtree, folder)
-        system = RIG.system_library()
-        self.addCleanup(system.write_bytes, system.read_bytes())
-        system.write_bytes(simulator)
-
-    def run_packaged(self, case, *arguments, debug="-all"):
-        env = RIG.environment(debug, case.simulator())
-        return Running([RIG.loader, self.program, *arguments], case.local, env,
-                       case.folder).finish(60)
+            simulator = RIG.temp / "packaged-rapi.dll"
+            simulator.write_bytes(package.read("symulator/rapi.dll"))
+        self.enterContext(SystemLibraries({"rapi.dll": simulator}))
 
     def test_download_and_upload(self):
         case = self.new_case("transfers")
         content = random_bytes(2 * CHUNK + 5, 11)
         (case.tarvel / DEVICE_EXPORT).write_bytes(content)
-        result = self.run_packaged(case, "-d", "stock.txt", debug="-all,+actctx")
+        result = case.run("-d", "stock.txt", debug="-all,+actctx", program=self.program)
         self.assertSucceeded(result)
         self.assertEqual((case.local / "stock.txt").read_bytes(), content)
         # Wine read the manifest through, without complaint.
@@ -1111,7 +1092,7 @@ class PackageTest(WineTest):
             self.assertTrue(setting in result.stderr, f"{setting} was not read from the manifest")
         content = random_bytes(CHUNK + 3, 12)
         (case.local / "prices.txt").write_bytes(content)
-        self.assertSucceeded(self.run_packaged(case, "-u", "prices.txt"))
+        self.assertSucceeded(case.run("-u", "prices.txt", program=self.program))
         self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
         self.assertEqual(case.calls(), download_calls(2 * CHUNK + 5) + upload_calls(CHUNK + 3))
 
