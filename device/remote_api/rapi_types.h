@@ -40,4 +40,13 @@ inline constexpr RapiDword kRapiOpenAlways = 4;
 inline constexpr RapiDword kRapiTruncateExisting = 5;
 inline constexpr RapiDword kRapiFileAttributeNormal = 0x80;
 
+// What CeRapiInitEx fills in: the library sets the event once the connection
+// is made or has failed, and the result is then in result. On POSIX the event
+// is a file descriptor that becomes readable then.
+struct RapiInit {
+  RapiDword size;
+  RapiHandle event;
+  RapiResult result;
+};
+
 inline bool RapiSucceeded(RapiResult result) { return result >= 0; }

@@ -6,8 +6,9 @@
 // TRAPI holds them. X(name, result type, parameter list) gives each one's exact
 // export name and C signature; the binding's fields, its lookups and the device
 // simulator's exports are all generated from it. Structures the program never
-// passes are opaque pointers. The last two are optional: with both, an upload
-// is staged in a temporary file and moved into place.
+// passes are opaque pointers. The last three are optional: with CeDeleteFile
+// and CeMoveFile an upload is staged in a temporary file and moved into place;
+// with CeRapiInitEx the wait for the device can be bounded and stopped.
 #define FILECOPY_REMOTE_ENTRIES(X)                                                              \
   X(CeCreateFile, RapiHandle,                                                                   \
     (const RapiChar* file_name, RapiDword desired_access, RapiDword share_mode,                 \
@@ -31,7 +32,8 @@
   X(CeRapiUninit, RapiResult, ())                                                               \
   X(CeRapiInit, RapiResult, ())                                                                 \
   X(CeDeleteFile, RapiBool, (const RapiChar* file_name))                                        \
-  X(CeMoveFile, RapiBool, (const RapiChar* existing_file_name, const RapiChar* new_file_name))
+  X(CeMoveFile, RapiBool, (const RapiChar* existing_file_name, const RapiChar* new_file_name))  \
+  X(CeRapiInitEx, RapiResult, (RapiInit * init))
 
 // Pointer types of the entries: CeReadFileEntry and so on.
 #define FILECOPY_DECLARE_ENTRY_TYPE(name, result, parameters) \

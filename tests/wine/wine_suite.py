@@ -8,26 +8,28 @@ Wine with the device simulator installed as the system's rapi.dll.
               with their message window, Unicode names in two code pages,
               planted libraries. Exits 77, saying why, when this machine
               cannot run that layout.
+
+These are the cases; rig.py sets up and runs Wine, pe_file.py reads PE files.
 """
 
 import argparse
-import dataclasses
 import os
 import random
 import re
-import select
 import shlex
 import shutil
 import signal
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 import zipfile
 from pathlib import Path
 from xml.etree import ElementTree
+
+from pe_file import PeFile, version_blocks
+from rig import LAYOUTS, Rig, windows_path
 
 SKIP_EXIT = 77
 CHUNK = 10240
@@ -50,11 +52,6 @@ USAGE = (
 # single-byte code page holds, so only the wide API can open it; under the
 # Polish locale (code page 1250, as on a Polish Windows) what the staff type.
 LOCAL_NAMES = {"C.UTF-8": "zażółć_日本.txt", "pl_PL.UTF-8": "spis_łódź.txt"}
-# How a program's text "łó" comes out in each locale's ANSI code page, to prove
-# the locale took effect: 1252 has no "ł" and writes its best fit "l"; 1250
-# has both letters.
-ANSI_PROBE = "łó"
-ANSI_PROBE_BYTES = {"C.UTF-8": b"l\xf3", "pl_PL.UTF-8": b"\xb3\xf3"}
 # Every function FileCopy.exe may import, each one checked to be exported by
 # Windows XP SP3's own DLLs (SetDllDirectoryW since XP SP1, the rest since
 # Windows 2000 or earlier). A new import fails the test until it has been
@@ -90,7 +87,6 @@ WIN64_TEST_BUILD_IMPORTS = {
     "msvcrt.dll": set("___lc_codepage_func ___mb_cur_max_func __iob_func _commode _fmode _wcmdln"
                       .split()),
 }
-MACHINES = {0x014C: "win32", 0x8664: "win64"}
 MANIFEST_ARCHITECTURES = {0x014C: "x86", 0x8664: "amd64"}
 RT_VERSION = 16
 RT_MANIFEST = 24
@@ -107,132 +103,13 @@ SUPPORTED_OS = {  # Vista, 7, 8, 8.1, 10 and 11
     "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
     "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
 }
-WINE64 = ("wine64", "/usr/lib/wine/wine64")
-
-
-@dataclasses.dataclass(frozen=True)
-class Layout:
-    """Where the program runs: which Wine, which prefix, which system folder
-    the program's own rapi.dll comes from, where an administrator installs it."""
-
-    title: str
-    machine: str
-    winearch: str
-    loaders: tuple
-    system_folder: str
-    program_files: str
-
-
-LAYOUTS = {
-    "win32": Layout("32-bit Windows: Wine 8, 32-bit prefix", "win32", "win32", ("wine",),
-                    "system32", "Program Files"),
-    # File system redirection sends a 32-bit process's system32 to syswow64.
-    "wow64": Layout("64-bit Windows running the 32-bit program: Wine 10 in WoW64 mode", "win32",
-                    "win64", WINE64, "syswow64", "Program Files (x86)"),
-    "win64": Layout("the 64-bit build under 64-bit Wine", "win64", "win64", WINE64, "system32",
-                    "Program Files"),
-}
-# A static i386 Linux program that exits with 42: whether the kernel runs
-# 32-bit code at all.
-I386_EXIT_42 = bytes.fromhex(
-    "7f454c46010101000000000000000000020003000100000054800408340000000000000000000000"
-    "34002000010000000000000001000000000000000080040800800408600000006000000005000000"
-    "00100000b801000000bb2a000000cd80")
 
 OPTIONS = None
 RIG = None
 
 
-class PeFile:
-    """What the tests read of a PE file: its file header, sections and resources."""
-
-    def __init__(self, path):
-        self.data = data = Path(path).read_bytes()
-        (offset,) = struct.unpack_from("<I", data, 0x3C)
-        if data[offset:offset + 4] != b"PE\0\0":
-            raise ValueError(f"{path} is not a PE file")
-        (self.machine, count, self.timestamp, self.symbol_table, self.symbol_count,
-         optional_size) = struct.unpack_from("<HHIIIH", data, offset + 4)
-        optional = offset + 24
-        (magic,) = struct.unpack_from("<H", data, optional)
-        directories = optional + (96 if magic == 0x10B else 112)
-        (self.resource_rva,) = struct.unpack_from("<I", data, directories + 2 * 8)
-        table = optional + optional_size
-        # (name, virtual size, virtual address, raw size, raw offset)
-        self.sections = [struct.unpack_from("<8sIIII", data, table + 40 * i) for i in range(count)]
-
-    def section_names(self):
-        names = []
-        strings = self.symbol_table + 18 * self.symbol_count
-        for name, *_ in self.sections:
-            name = name.rstrip(b"\0").decode("ascii")
-            if name.startswith("/"):  # a long name, in the string table
-                start = strings + int(name[1:])
-                name = self.data[start:self.data.index(b"\0", start)].decode("ascii")
-            names.append(name)
-        return names
-
-    def offset(self, rva):
-        for _, size, start, raw_size, raw in self.sections:
-            if start <= rva < start + max(size, raw_size):
-                return raw + rva - start
-        raise ValueError(f"address {rva:#x} is in no section")
-
-    def resources(self):
-        """{(type, name, language): data} of every resource; names are numbers or strings."""
-        found = {}
-        if not self.resource_rva:
-            return found
-        base = self.offset(self.resource_rva)
-
-        def walk(table, path):
-            named, numbered = struct.unpack_from("<HH", self.data, base + table + 12)
-            for index in range(named + numbered):
-                key, value = struct.unpack_from("<II", self.data, base + table + 16 + 8 * index)
-                if key & 0x80000000:
-                    start = base + (key & 0x7FFFFFFF)
-                    (length,) = struct.unpack_from("<H", self.data, start)
-                    key = self.data[start + 2:start + 2 + 2 * length].decode("utf-16-le")
-                if value & 0x80000000:
-                    walk(value & 0x7FFFFFFF, path + (key,))
-                else:
-                    rva, size = struct.unpack_from("<II", self.data, base + value)
-                    found[path + (key,)] = self.data[self.offset(rva):self.offset(rva) + size]
-
-        walk(0, ())
-        return found
-
-
-def version_blocks(data, offset=0):
-    """A version resource's block at offset as (key, value, children)."""
-    def aligned(position):
-        return (position + 3) & ~3
-
-    length, value_length, kind = struct.unpack_from("<HHH", data, offset)
-    key_end = offset + 6
-    while data[key_end:key_end + 2] != b"\0\0":
-        key_end += 2
-    key = data[offset + 6:key_end].decode("utf-16-le")
-    start = aligned(key_end + 2)
-    size = 2 * value_length if kind == 1 else value_length  # text counts UTF-16 units
-    value = data[start:start + size]
-    if kind == 1:
-        value = value.decode("utf-16-le").rstrip("\0")
-    children = []
-    child = aligned(start + size)
-    while child < offset + length:
-        children.append(version_blocks(data, child))
-        child = aligned(child + struct.unpack_from("<H", data, child)[0])
-    return key, value, children
-
-
 def random_bytes(size, seed):
     return random.Random(seed).randbytes(size)
-
-
-def windows_path(path):
-    # Wine's Z: drive is the Unix root.
-    return "Z:" + str(path).replace("/", "\\")
 
 
 def files_in(folder):
@@ -272,330 +149,6 @@ def upload_calls(size, replaces=False):
         f'CeMoveFile("{STAGED_IMPORT}", "\\Tarvel\\{DEVICE_IMPORT}") = 1',
         "CeRapiUninit() = 0x00000000",
     ]
-
-
-class Result:
-    def __init__(self, status, stdout, stderr, elapsed):
-        self.status = status
-        self.stdout = stdout
-        self.stderr_bytes = stderr
-        self.stderr = stderr.decode("utf-8", "replace")
-        self.elapsed = elapsed
-
-    def error_lines(self):
-        return re.findall(rb"^FileCopy: [^\r\n]*\r?\n", self.stderr_bytes, re.MULTILINE)
-
-    def describe(self):
-        return f"status {self.status}, stderr:\n{self.stderr[-3000:]}"
-
-
-class Running:
-    """A started FileCopy.exe whose output goes to files in its case folder."""
-
-    def __init__(self, command, cwd, env, folder):
-        self.folder = folder
-        self.started = time.monotonic()
-        with open(folder / "stdout", "wb") as out, open(folder / "stderr", "wb") as err:
-            self.process = subprocess.Popen(
-                command, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                start_new_session=True)
-
-    def running(self):
-        return self.process.poll() is None
-
-    def finish(self, timeout):
-        try:
-            status = self.process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
-            raise AssertionError(
-                f"FileCopy.exe did not end within {timeout} s; stderr:\n"
-                + (self.folder / "stderr").read_text("utf-8", "replace")[-3000:]) from None
-        return Result(status, (self.folder / "stdout").read_bytes(),
-                      (self.folder / "stderr").read_bytes(), time.monotonic() - self.started)
-
-
-class Rig:
-    """A private Xvfb, a throwaway prefix and its persistent wineserver; stops
-    exactly what it started."""
-
-    def __init__(self, options):
-        self.exe = Path(options.exe).resolve()
-        self.dll = Path(options.dll).resolve()
-        self.output = Path(options.output).resolve()
-        self.name = options.layout
-        self.layout = LAYOUTS[options.layout]
-        machine = MACHINES.get(PeFile(self.exe).machine)
-        if machine != self.layout.machine:
-            raise ValueError(f"{self.exe} is a {machine} program; layout {self.name} runs "
-                             f"{self.layout.machine} ones")
-        self.loader = find_program(*self.layout.loaders)
-        self.wineserver = find_program("wineserver", "/usr/lib/wine/wineserver")
-        self.temp = None
-        self.prefix = None
-        self.display = None
-        self.xvfb = None
-        self.server = None
-        self.tmux_socket = None
-        self.tmux_pid = None
-        self.case_count = 0
-
-    def missing_wine(self):
-        """Why this machine cannot start this layout's Wine at all, or None."""
-        if not self.loader or not self.wineserver:
-            return None  # not a property of the machine: the install step failed
-        try:
-            probe = subprocess.run([self.loader, "--version"], stdin=subprocess.DEVNULL,
-                                   capture_output=True, timeout=60)
-        except OSError as error:
-            if error.errno == 8:  # ENOEXEC
-                return f"{self.loader}: {error.strerror}"
-            raise
-        if probe.returncode != 0 and b"Exec format error" in probe.stderr:
-            return (f"the kernel refuses {self.loader}, so Wine cannot start: "
-                    + probe.stderr.decode(errors="replace").strip())
-        return None
-
-    def refused_program(self):
-        """Why the booted prefix cannot start the program, if the machine
-        explains it: Wine 10 runs 32-bit Windows code inside a 64-bit process,
-        but only where the kernel runs 32-bit code. Any other failure to start
-        is the program's or the layout's, and is raised."""
-        case = self.new_folder("start")
-        result = self.start_program([], case, self.environment(debug="err+all"), case).finish(60)
-        if result.status == 0 and result.stdout == USAGE:
-            return None
-        failure = f"status {result.status}, stderr: {result.stderr.strip()[-1500:]}"
-        kernel = kernel_runs_i386(self.temp)
-        if self.layout.machine == "win32" and kernel is not True:
-            return (f"the kernel runs no 32-bit code ({kernel}), and {self.loader} could not "
-                    f"start the 32-bit FileCopy.exe: {failure}")
-        raise RuntimeError(f"{self.loader} could not start FileCopy.exe: {failure}")
-
-    def code_page_check(self):
-        """Each locale the cases use must give its ANSI code page, or the cases
-        that use it would prove nothing. cmd writes to a file in that page."""
-        for locale, expected in ANSI_PROBE_BYTES.items():
-            shown = self.wine_tool("cmd.exe", "/c", "echo", ANSI_PROBE, locale=locale,
-                                   raw=True).rstrip(b"\r\n ")
-            if shown != expected:
-                raise RuntimeError(f"under LC_ALL={locale} Wine wrote {ANSI_PROBE!r} as {shown!r}"
-                                   f", not {expected!r}: is the locale installed (locales-all)?")
-
-    # Setting up and tearing down.
-
-    def start(self):
-        if not self.loader or not self.wineserver:
-            raise RuntimeError("Wine is not installed (scripts/install-dependencies.sh)")
-        self.output.mkdir(parents=True, exist_ok=True)
-        self.temp = Path(tempfile.mkdtemp(prefix="filecopy-wine-"))
-        self.prefix = self.temp / "prefix"
-        self.app = self.temp / "app"
-        self.app.mkdir()
-        # The caption comes from the program's name, so the copy keeps it.
-        self.program = self.app / "FileCopy.exe"
-        shutil.copyfile(self.exe, self.program)
-        self.start_xvfb()
-        self.boot()
-        self.system_dir = self.prefix / "drive_c" / "windows" / self.layout.system_folder
-        shutil.copyfile(self.dll, self.system_library())
-
-    def start_xvfb(self):
-        read_end, write_end = os.pipe()
-        try:
-            with open(self.output / "xvfb.log", "wb") as log:
-                self.xvfb = subprocess.Popen(
-                    ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-                     "-nolisten", "tcp", "-noreset"],
-                    pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=log,
-                    stderr=subprocess.STDOUT, start_new_session=True)
-        finally:
-            os.close(write_end)
-        number = b""
-        deadline = time.monotonic() + 30
-        try:
-            while not number.endswith(b"\n") and time.monotonic() < deadline:
-                ready, _, _ = select.select([read_end], [], [], 1)
-                if ready:
-                    piece = os.read(read_end, 16)
-                    if not piece:
-                        break
-                    number += piece
-        finally:
-            os.close(read_end)
-        if not number.strip().isdigit():
-            raise RuntimeError("Xvfb did not report its display; see xvfb.log")
-        self.display = ":" + number.strip().decode()
-
-    def boot(self):
-        env = self.environment()
-        with open(self.output / "boot.log", "wb") as log:
-            for command, limit in (([self.loader, "wineboot.exe", "--init"], 240),
-                                   ([self.wineserver, "-w"], 120)):
-                status = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=log,
-                                        stderr=subprocess.STDOUT, timeout=limit).returncode
-                if status != 0:
-                    raise RuntimeError(f"{command} failed with {status}; see boot.log")
-        with open(self.output / "wineserver.log", "wb") as log:
-            self.server = subprocess.Popen([self.wineserver, "-p", "-f"], env=env,
-                                           stdin=subprocess.DEVNULL, stdout=log,
-                                           stderr=subprocess.STDOUT, start_new_session=True)
-        # A client that found no socket yet would start a server of its own.
-        deadline = time.monotonic() + 20
-        while not self.server_socket():
-            if self.server.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError("the persistent wineserver did not start; see wineserver.log")
-            time.sleep(0.05)
-        # Let Wine draw the caption itself, as there is no window manager.
-        self.wine_tool("reg.exe", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated",
-                       "/d", "N", "/f")
-        mapped = self.wine_tool("winepath.exe", "-w", str(self.temp)).strip()
-        if mapped.lower() != windows_path(self.temp).lower():
-            raise RuntimeError(f"Z: does not map the Unix root: {self.temp} -> {mapped}")
-
-    def server_base(self):
-        # Debian's Wine names a private folder in the prefix; upstream uses a fixed one.
-        named = self.prefix / "wineserver"
-        if named.is_file():
-            return Path(tempfile.gettempdir()) / named.read_text().strip()
-        return Path(f"/tmp/.wine-{os.getuid()}")
-
-    def server_socket(self):
-        info = os.stat(self.prefix)
-        socket = self.server_base() / f"server-{info.st_dev:x}-{info.st_ino:x}" / "socket"
-        return socket.exists()
-
-    def wine_tool(self, *command, locale="C.UTF-8", raw=False):
-        # Files, not pipes: Wine's helper processes inherit them and live on.
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            status = subprocess.run([self.loader, *command],
-                                    env=self.environment(locale=locale),
-                                    stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                                    timeout=60).returncode
-            out.seek(0)
-            err.seek(0)
-            if status != 0:
-                raise RuntimeError(f"{command} failed: {err.read().decode(errors='replace')}")
-            return out.read() if raw else out.read().decode(errors="replace")
-
-    def stop(self):
-        if self.prefix is not None:
-            try:
-                subprocess.run([self.wineserver, "-k"], env=self.environment(),
-                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, timeout=30)
-            except (OSError, subprocess.TimeoutExpired):
-                pass
-        self.end(self.server)
-        if self.prefix is not None and (self.prefix / "wineserver").is_file():
-            shutil.rmtree(self.server_base(), ignore_errors=True)
-        if self.tmux_socket is not None:
-            subprocess.run(["tmux", "-S", str(self.tmux_socket), "kill-server"],
-                           env=self.tmux_environment(), stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10)
-            # The pid may have been reused once the server ended on its own.
-            if self.tmux_pid is not None and str(self.tmux_socket) in command_line(self.tmux_pid):
-                os.kill(self.tmux_pid, signal.SIGTERM)
-        self.end(self.xvfb)
-        if self.temp is not None:
-            shutil.rmtree(self.temp, ignore_errors=True)
-
-    @staticmethod
-    def end(process):
-        if process is None or process.poll() is not None:
-            return
-        process.terminate()
-        try:
-            process.wait(10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-
-    # Running things.
-
-    def environment(self, debug="-all", simulator=None, locale="C.UTF-8"):
-        env = {name: value for name, value in os.environ.items()
-               if not name.startswith(("FILECOPY_SIM_", "WINE"))
-               and name not in ("DISPLAY", "WAYLAND_DISPLAY", "LANGUAGE")}
-        env.update(WINEPREFIX=str(self.prefix), WINEARCH=self.layout.winearch, WINEDEBUG=debug,
-                   WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=", LC_ALL=locale)
-        if self.display:
-            env["DISPLAY"] = self.display
-        for name, value in (simulator or {}).items():
-            env["FILECOPY_SIM_" + name] = str(value)
-        return env
-
-    def system_library(self):
-        return self.system_dir / "rapi.dll"
-
-    def new_folder(self, label):
-        self.case_count += 1
-        folder = self.temp / "cases" / f"{self.case_count:03d}-{label}"
-        folder.mkdir(parents=True)
-        return folder
-
-    def start_program(self, arguments, cwd, env, folder, program=None):
-        return Running([self.loader, str(program or self.program), *arguments], cwd, env, folder)
-
-    def x(self, *command):
-        env = dict(os.environ, DISPLAY=self.display)
-        return subprocess.run(command, env=env, stdin=subprocess.DEVNULL, capture_output=True,
-                              text=True, timeout=20)
-
-    def visible_windows(self):
-        return self.x("xdotool", "search", "--onlyvisible", "--name", ".").stdout.split()
-
-    def tmux_environment(self):
-        return {name: value for name, value in os.environ.items() if name != "TMUX"}
-
-    def tmux(self, *arguments):
-        return subprocess.run(["tmux", "-S", str(self.tmux_socket), *arguments],
-                              env=self.tmux_environment(), stdin=subprocess.DEVNULL,
-                              capture_output=True, text=True, timeout=20)
-
-    def start_tmux(self, command):
-        self.tmux_socket = self.temp / "tmux.socket"
-        started = subprocess.run(
-            ["tmux", "-S", str(self.tmux_socket), "-f", "/dev/null", "new-session", "-d",
-             "-s", "filecopy", "-x", "120", "-y", "40", command],
-            env=self.tmux_environment(), stdin=subprocess.DEVNULL, capture_output=True,
-            text=True, timeout=20)
-        if started.returncode != 0:
-            raise RuntimeError("tmux did not start: " + started.stderr)
-        pid = self.tmux("display-message", "-p", "#{pid}").stdout.strip()
-        self.tmux_pid = int(pid) if pid.isdigit() else None
-
-
-def find_program(*names):
-    for name in names:
-        found = shutil.which(name)
-        if found:
-            return found
-    return None
-
-
-def kernel_runs_i386(folder):
-    """True, or why not."""
-    probe = Path(folder) / "i386-probe"
-    probe.write_bytes(I386_EXIT_42)
-    probe.chmod(0o755)
-    try:
-        status = subprocess.run([str(probe)], stdin=subprocess.DEVNULL, capture_output=True,
-                                timeout=10).returncode
-    except OSError as error:
-        return f"an i386 Linux program fails: {error.strerror}"
-    finally:
-        probe.unlink()
-    return True if status == 42 else f"an i386 Linux program ended with {status}, not 42"
-
-
-def command_line(pid):
-    try:
-        return Path(f"/proc/{pid}/cmdline").read_bytes().replace(b"\0", b" ").decode(
-            errors="replace")
-    except OSError:
-        return ""
 
 
 # The executable file.
@@ -1153,7 +706,7 @@ def main():
     began = time.monotonic()
     try:
         RIG.start()
-        reason = RIG.refused_program()
+        reason = RIG.refused_program(USAGE)
         if reason:
             return skip(outcome, reason)
         RIG.code_page_check()
