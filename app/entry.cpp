@@ -6,6 +6,7 @@
 #include "app/usage.h"
 #include "device/remote_api/trapi.h"
 #include "device/transfer/transfer.h"
+#include "platform/stop.h"
 
 int RunFileCopy(const std::vector<std::string>& arguments) {
   const Invocation invocation = ParseCommandLine(arguments);
@@ -13,12 +14,20 @@ int RunFileCopy(const std::vector<std::string>& arguments) {
     ShowUsage();
     return kExitSuccess;
   }
+  // Ctrl+C stays a key on the usage screen; during a copy it stops the copy.
+  platform::StopHandling stops;
   // The binding exists only for the transfer, so the usage screen never
   // touches the remote library.
   auto api = std::make_unique<TRAPI>();
-  const bool copied = invocation.command == Command::kDownload
-                          ? DownloadFile(*api, kDeviceExportFile, invocation.file)
-                          : UploadFile(*api, invocation.file, kDeviceImportFile);
+  const CopyOutcome outcome = invocation.command == Command::kDownload
+                                  ? DownloadFile(*api, kDeviceExportFile, invocation.file)
+                                  : UploadFile(*api, invocation.file, kDeviceImportFile);
   api.reset();
-  return copied ? kExitSuccess : kExitCopyFailed;
+  switch (outcome) {
+    case CopyOutcome::kCopied: return kExitSuccess;
+    case CopyOutcome::kNoDevice: return kExitNoDevice;
+    case CopyOutcome::kStopped: return stops.StoppedExitStatus();
+    case CopyOutcome::kFailed: break;
+  }
+  return kExitCopyFailed;
 }

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "platform/console.h"
@@ -11,9 +13,12 @@ void WaitForKey() {
   if (terminal.ReadByte() >= 0) terminal.DiscardPending();
 }
 
-void WriteErrorLine(const std::string& text) {
+void WriteErrorLine(const std::string& text) { WriteErrorText(text + "\n"); }
+
+bool ErrorIsInteractive() { return isatty(STDERR_FILENO) == 1; }
+
+void WriteErrorText(const std::string& text) {
   std::fputs(text.c_str(), stderr);
-  std::fputc('\n', stderr);
   std::fflush(stderr);
 }
 

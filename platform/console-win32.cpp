@@ -58,17 +58,24 @@ void WaitForKey() {
   if (console.available()) console.ReadOneKey();
 }
 
-void WriteErrorLine(const std::string& text) {
+void WriteErrorLine(const std::string& text) { WriteErrorText(text + "\r\n"); }
+
+bool ErrorIsInteractive() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+// A console takes UTF-16, so any letter shows; a file or pipe gets UTF-8.
+void WriteErrorText(const std::string& text) {
   HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
   DWORD mode = 0;
   DWORD written = 0;
   if (GetConsoleMode(error, &mode)) {
-    const std::wstring line = WideString(text) + L"\r\n";
-    WriteConsoleW(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    const std::wstring wide = WideString(text);
+    WriteConsoleW(error, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
   } else {
-    const std::string line = text + "\r\n";
-    WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    WriteFile(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   }
 }
 

@@ -11,4 +11,10 @@ void WaitForKey();
 // Writes one line (UTF-8) to standard error.
 void WriteErrorLine(const std::string& text);
 
+// Whether standard error is a console or terminal someone watches, rather
+// than a file, a pipe or nothing.
+bool ErrorIsInteractive();
+// Writes text (UTF-8) to standard error as it is, with no line end.
+void WriteErrorText(const std::string& text);
+
 }  // namespace platform

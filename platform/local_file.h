@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 // Local files for the two transfers. Every failure throws platform::FileFailure.
@@ -23,6 +25,8 @@ class LocalSource {
 
   // Fills up to size bytes; 0 means the end of the file.
   std::size_t Read(void* buffer, std::size_t size);
+  // Nothing when the system cannot tell.
+  std::optional<std::uint64_t> Size() const;
   void Close();
 
  private:
@@ -34,6 +38,9 @@ class LocalSource {
 // The new content of a file, written to a temporary file in the same folder
 // (held without sharing) so the file itself is untouched until Commit puts the
 // new content in its place. Dropped without Commit, it leaves nothing behind.
+// A run that was killed cannot tidy up, so the temporary files of the same
+// target that no running copy holds are removed first. A stop requested
+// before the new content is in place throws platform::Stopped.
 class LocalTarget {
  public:
   explicit LocalTarget(std::string path);

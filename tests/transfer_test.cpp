@@ -38,14 +38,15 @@ class TransferSizeTest : public TransferTest, public ::testing::WithParamInterfa
 TEST_P(TransferSizeTest, DownloadCopiesTheDeviceFileExactly) {
   const std::string content = RandomBytes(GetParam(), 1);
   WriteFileBytes(device_.Tarvel("remanx.imp"), content);
-  ASSERT_TRUE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
+  ASSERT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),
+            CopyOutcome::kCopied);
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")), content);
 }
 
 TEST_P(TransferSizeTest, UploadCopiesTheLocalFileExactly) {
   const std::string content = RandomBytes(GetParam(), 2);
   WriteFileBytes(device_.Local("stock.txt"), content);
-  ASSERT_TRUE(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile));
+  ASSERT_EQ(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile), CopyOutcome::kCopied);
   EXPECT_EQ(ReadFileBytes(device_.Tarvel("remanx.exp")), content);
 }
 
@@ -53,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(ChunkBoundaries, TransferSizeTest,
                          ::testing::Values(0, 1, 10239, 10240, 10241, 20480, 3 * 1024 * 1024 + 7));
 
 TEST_F(TransferTest, DownloadOfAnAbsentExportCreatesItAndAnEmptyTarget) {
-  ASSERT_TRUE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
+  ASSERT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),
+            CopyOutcome::kCopied);
   EXPECT_TRUE(std::filesystem::exists(device_.Tarvel("remanx.imp")));
   EXPECT_TRUE(std::filesystem::exists(device_.Local("stock.txt")));
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")), "");
@@ -65,7 +67,8 @@ TEST_F(TransferTest, DownloadReplacesALongerTargetWhollyKeepingItsPermissions) {
   WriteFileBytes(device_.Local("stock.txt"), RandomBytes(30000, 3));
   std::filesystem::permissions(device_.Local("stock.txt"),
                                static_cast<std::filesystem::perms>(0604));
-  ASSERT_TRUE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
+  ASSERT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),
+            CopyOutcome::kCopied);
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")), "short");
   EXPECT_EQ(FileNamesIn(device_.local_folder()), (std::set<std::string>{"stock.txt"}));
   EXPECT_EQ(Permissions(device_.Local("stock.txt")), static_cast<std::filesystem::perms>(0604));
@@ -74,13 +77,14 @@ TEST_F(TransferTest, DownloadReplacesALongerTargetWhollyKeepingItsPermissions) {
 TEST_F(TransferTest, UploadReplacesALongerDeviceFileWholly) {
   WriteFileBytes(device_.Tarvel("remanx.exp"), RandomBytes(30000, 4));
   WriteFileBytes(device_.Local("stock.txt"), "short");
-  ASSERT_TRUE(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile));
+  ASSERT_EQ(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile), CopyOutcome::kCopied);
   EXPECT_EQ(ReadFileBytes(device_.Tarvel("remanx.exp")), "short");
 }
 
 TEST_F(TransferTest, DownloadSendsTheCallsInOrderWithTheirArguments) {
   WriteFileBytes(device_.Tarvel("remanx.imp"), RandomBytes(10241, 5));
-  ASSERT_TRUE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
+  ASSERT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),
+            CopyOutcome::kCopied);
   EXPECT_EQ(device_.Calls(),
             "CeRapiInit() = 0x00000000\n"
             "CeCreateFile(\"\\Tarvel\\remanx.imp\", 0xC0000000, 0, null, 4, 0x00000080, null) = "
@@ -112,7 +116,7 @@ TEST_P(UploadCallsTest, SendsTheCallsInOrderWithTheirArguments) {
   const std::string content = RandomBytes(10241, 6);
   WriteFileBytes(device_.Tarvel("remanx.exp"), "old");
   WriteFileBytes(device_.Local("stock.txt"), content);
-  ASSERT_TRUE(UploadFile(api, device_.Local("stock.txt"), kDeviceImportFile));
+  ASSERT_EQ(UploadFile(api, device_.Local("stock.txt"), kDeviceImportFile), CopyOutcome::kCopied);
   EXPECT_EQ(device_.Calls(), GetParam().calls);
   EXPECT_EQ(ReadFileBytes(device_.Tarvel("remanx.exp")), content);
   EXPECT_EQ(FileNamesIn(device_.tarvel_folder()), (std::set<std::string>{"remanx.exp"}));
@@ -147,7 +151,7 @@ TEST_F(TransferTest, DownloadThroughALinkReplacesTheFileItNames) {
   WriteFileBytes(device_.Tarvel("remanx.imp"), "new");
   WriteFileBytes(device_.Local("real.txt"), "old");
   std::filesystem::create_symlink("real.txt", device_.Local("link.txt"));
-  ASSERT_TRUE(DownloadFile(api_, kDeviceExportFile, device_.Local("link.txt")));
+  ASSERT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("link.txt")), CopyOutcome::kCopied);
   EXPECT_TRUE(std::filesystem::is_symlink(device_.Local("link.txt")));
   EXPECT_EQ(ReadFileBytes(device_.Local("real.txt")), "new");
   EXPECT_EQ(FileNamesIn(device_.local_folder()), (std::set<std::string>{"link.txt", "real.txt"}));

@@ -80,8 +80,8 @@ TEST(TrapiTest, WithoutTheLibraryBothTransfersFailAndLeaveTheTargetAlone) {
   SimulatedDevice device;
   const TRAPI api("/nonexistent/librapi.so.2");
   WriteFileBytes(device.Local("stock.txt"), "kept");
-  EXPECT_FALSE(DownloadFile(api, kDeviceExportFile, device.Local("stock.txt")));
-  EXPECT_FALSE(UploadFile(api, device.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_EQ(DownloadFile(api, kDeviceExportFile, device.Local("stock.txt")), CopyOutcome::kFailed);
+  EXPECT_EQ(UploadFile(api, device.Local("stock.txt"), kDeviceImportFile), CopyOutcome::kFailed);
   EXPECT_EQ(TakeReportedCopyErrors(), 2);
   EXPECT_EQ(ReadFileBytes(device.Local("stock.txt")), "kept");
   EXPECT_EQ(FileNamesIn(device.local_folder()), (std::set<std::string>{"stock.txt"}));
@@ -93,8 +93,8 @@ TEST(TrapiTest, AMissingExportTheProgramNeverCallsDoesNotMatter) {
   EXPECT_FALSE(api.CeCreateProcess);
   WriteFileBytes(device.Local("stock.txt"), "up");
   WriteFileBytes(device.Tarvel("remanx.imp"), "down");
-  EXPECT_TRUE(UploadFile(api, device.Local("stock.txt"), kDeviceImportFile));
-  EXPECT_TRUE(DownloadFile(api, kDeviceExportFile, device.Local("copy.txt")));
+  EXPECT_EQ(UploadFile(api, device.Local("stock.txt"), kDeviceImportFile), CopyOutcome::kCopied);
+  EXPECT_EQ(DownloadFile(api, kDeviceExportFile, device.Local("copy.txt")), CopyOutcome::kCopied);
   EXPECT_EQ(ReadFileBytes(device.Tarvel("remanx.exp")), "up");
   EXPECT_EQ(ReadFileBytes(device.Local("copy.txt")), "down");
   EXPECT_EQ(TakeReportedCopyErrors(), 0);
@@ -104,13 +104,13 @@ TEST(TrapiTest, AMissingExportTheTransferNeedsIsReportedBeforeTheDeviceIsTouched
   SimulatedDevice device;
   const TRAPI api(FILECOPY_SIMULATOR_WITHOUT_READ_FILE);
   WriteFileBytes(device.Tarvel("remanx.imp"), "down");
-  EXPECT_FALSE(DownloadFile(api, kDeviceExportFile, device.Local("copy.txt")));
+  EXPECT_EQ(DownloadFile(api, kDeviceExportFile, device.Local("copy.txt")), CopyOutcome::kFailed);
   EXPECT_EQ(TakeReportedCopyErrors(), 1);
   EXPECT_EQ(device.Calls(), "");
   EXPECT_FALSE(std::filesystem::exists(device.Local("copy.txt")));
   // Uploads do not read from the device, so they still work.
   WriteFileBytes(device.Local("stock.txt"), "up");
-  EXPECT_TRUE(UploadFile(api, device.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_EQ(UploadFile(api, device.Local("stock.txt"), kDeviceImportFile), CopyOutcome::kCopied);
   EXPECT_EQ(TakeReportedCopyErrors(), 0);
 }
 
@@ -182,7 +182,8 @@ class RecordingBindingTest : public ::testing::Test {
 TEST_F(RecordingBindingTest, AReadResultOtherThanOneIsAFailureNotTheEnd) {
   g_script.read_result = 2;
   g_script.read_count = 10;
-  EXPECT_FALSE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
+  EXPECT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),
+            CopyOutcome::kFailed);
   EXPECT_EQ(TakeReportedCopyErrors(), 1);
   EXPECT_EQ(g_script.calls,
             (std::vector<std::string>{"init", "create", "read", "close", "uninit"}));
@@ -191,14 +192,16 @@ TEST_F(RecordingBindingTest, AReadResultOtherThanOneIsAFailureNotTheEnd) {
 
 TEST_F(RecordingBindingTest, ACountLargerThanTheBufferIsRefused) {
   g_script.read_count = 10241;
-  EXPECT_FALSE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
+  EXPECT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),
+            CopyOutcome::kFailed);
   EXPECT_EQ(TakeReportedCopyErrors(), 1);
   EXPECT_FALSE(std::filesystem::exists(device_.Local("stock.txt")));
 }
 
 TEST_F(RecordingBindingTest, ResourcesAreReleasedDeviceFileFirstConnectionLast) {
   g_script.read_count = 3;
-  EXPECT_TRUE(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")));
+  EXPECT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),
+            CopyOutcome::kCopied);
   EXPECT_EQ(g_script.calls,
             (std::vector<std::string>{"init", "create", "read", "read", "close", "uninit"}));
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")).size(), 3U);
@@ -208,7 +211,7 @@ TEST_F(RecordingBindingTest, ResourcesAreReleasedDeviceFileFirstConnectionLast) 
 TEST_F(RecordingBindingTest, AnUploadWithDeleteButNoMoveWritesTheDeviceFileDirectly) {
   api_.CeDeleteFile.Bind(RecordDelete);
   WriteFileBytes(device_.Local("stock.txt"), "up");
-  EXPECT_TRUE(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_EQ(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile), CopyOutcome::kCopied);
   EXPECT_EQ(TakeReportedCopyErrors(), 0);
   EXPECT_EQ(g_script.calls,
             (std::vector<std::string>{"init", "create", "write", "close", "uninit"}));

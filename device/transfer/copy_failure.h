@@ -9,6 +9,12 @@ class CopyFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The device could not be reached: no connection, or none within the bound.
+class ConnectionFailure : public CopyFailure {
+ public:
+  using CopyFailure::CopyFailure;
+};
+
 // A device path as messages show it, in double quotes.
 std::string Quoted(const std::string& device_path);
 

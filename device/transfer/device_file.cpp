@@ -54,6 +54,16 @@ void DeviceFile::Write(const void* data, std::size_t size) {
   }
 }
 
+// All ones is also how a failure is told, which only CeGetLastError, not
+// bound, would tell apart from a size that happens to be that: taken as unknown.
+std::optional<std::uint64_t> DeviceFile::Size() const {
+  if (!api_.CeGetFileSize) return std::nullopt;
+  RapiDword high = 0;
+  const RapiDword low = api_.CeGetFileSize(handle_, &high);
+  if (low == 0xFFFFFFFFU) return std::nullopt;
+  return (std::uint64_t{high} << 32U) | low;
+}
+
 void DeviceFile::Close() {
   open_ = false;
   if (!api_.CeCloseHandle(handle_)) {

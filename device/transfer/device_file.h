@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,8 @@ class DeviceFile {
   std::size_t Read(void* buffer, std::size_t size);
   // Stores all size bytes.
   void Write(const void* data, std::size_t size);
+  // The file's size as the device tells it, when it can.
+  std::optional<std::uint64_t> Size() const;
   void Close();
 
  private:

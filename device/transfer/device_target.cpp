@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "device/transfer/copy_failure.h"
+#include "platform/stop.h"
 
 namespace {
 
@@ -30,8 +31,10 @@ DeviceTarget::~DeviceTarget() {
   if (!staged_path_.empty()) api_.CeDeleteFile(DevicePathText(staged_path_).data());
 }
 
+// A stop is heeded up to the replacement, never between its delete and move.
 void DeviceTarget::Commit() {
   file_->Close();
+  platform::ThrowIfStopRequested();
   if (!staged_path_.empty()) Replace();
 }
 

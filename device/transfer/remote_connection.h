@@ -1,31 +1,27 @@
 #pragma once
 
-#include <cstdio>
-#include <string>
+#include <chrono>
+#include <optional>
 
 #include "device/remote_api/trapi.h"
-#include "device/transfer/copy_failure.h"
+#include "platform/stop.h"
 
 // The connection to the device. It is declared before the local file but
-// opened after it, so that it is also closed after it.
+// opened after it, so that it is also closed after it. Failing to connect
+// throws ConnectionFailure; a stop meanwhile throws platform::Stopped.
 class RemoteConnection {
  public:
-  explicit RemoteConnection(const TRAPI& api) : api_(api) {}
+  // bound: how long to wait for a device, where the library lets the wait end
+  // (CeRapiInitEx); nothing: as long as it takes.
+  RemoteConnection(const TRAPI& api, std::optional<std::chrono::seconds> bound)
+      : api_(api), bound_(bound) {}
   ~RemoteConnection() {
     if (open_ && api_.CeRapiUninit) api_.CeRapiUninit();
   }
   RemoteConnection(const RemoteConnection&) = delete;
   RemoteConnection& operator=(const RemoteConnection&) = delete;
 
-  void Open() {
-    const RapiResult result = api_.CeRapiInit();
-    if (!RapiSucceeded(result)) {
-      char code[16];
-      std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
-      throw CopyFailure(std::string("cannot connect to the device: CeRapiInit returned ") + code);
-    }
-    open_ = true;
-  }
+  void Open();
 
   // The result of closing is of no use: the copy is complete by then.
   void Close() {
@@ -34,6 +30,12 @@ class RemoteConnection {
   }
 
  private:
+  void OpenWaitingForEvent();
+  void OpenBlocking();
+  platform::EventWait WaitForDevice(platform::NativeEvent event) const;
+  static void Interrupt(void* connection);
+
   const TRAPI& api_;
+  std::optional<std::chrono::seconds> bound_;
   bool open_ = false;
 };

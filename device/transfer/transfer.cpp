@@ -4,11 +4,15 @@
 #include <cstddef>
 #include <exception>
 
+#include "device/transfer/connect_timeout.h"
 #include "device/transfer/copy_failure.h"
+#include "device/transfer/copy_progress.h"
 #include "device/transfer/device_file.h"
 #include "device/transfer/device_target.h"
 #include "device/transfer/remote_connection.h"
+#include "platform/console.h"
 #include "platform/local_file.h"
+#include "platform/stop.h"
 
 namespace {
 
@@ -24,34 +28,49 @@ void RequireCommonEntries(const TRAPI& api) {
   api.CeCloseHandle.Require();
 }
 
+// A stop is no failure: the person asked for it, so no window.
 template <typename Copy>
-bool Guarded(Copy copy) {
+CopyOutcome Guarded(Copy copy) {
   try {
     copy();
-    return true;
+  } catch (const platform::Stopped&) {
+    platform::WriteErrorLine(platform::kStoppedBeforeCompleteLine);
+    return CopyOutcome::kStopped;
+  } catch (const ConnectionFailure& failure) {
+    ReportFailure(failure.what());
+    return CopyOutcome::kNoDevice;
   } catch (const std::exception& failure) {
     ReportFailure(failure.what());
+    return CopyOutcome::kFailed;
   } catch (...) {
     ReportFailure("unexpected failure");
+    return CopyOutcome::kFailed;
   }
-  return false;
+  if (platform::StopRequested()) {
+    platform::WriteErrorLine(platform::kStoppedAfterCompleteLine);
+    return CopyOutcome::kStopped;
+  }
+  return CopyOutcome::kCopied;
 }
 
 }  // namespace
 
-bool DownloadFile(const TRAPI& api, const std::string& source, const std::string& target) {
+CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std::string& target) {
   ChunkBuffer buffer;
   return Guarded([&] {
-    RemoteConnection connection(api);
+    RemoteConnection connection(api, ConnectTimeout());
     platform::LocalTarget local(target);
     RequireCommonEntries(api);
     api.CeReadFile.Require();
     connection.Open();
     DeviceFile device(api, source, kRapiOpenAlways, Quoted(source));
+    CopyProgress progress([&] { return device.Size(); });
     for (;;) {
+      platform::ThrowIfStopRequested();
       const std::size_t count = device.Read(buffer.data(), buffer.size());
       if (count == 0) break;
       local.Write(buffer.data(), count);
+      progress.Advance(count);
     }
     device.Close();
     local.Commit();
@@ -59,19 +78,22 @@ bool DownloadFile(const TRAPI& api, const std::string& source, const std::string
   });
 }
 
-bool UploadFile(const TRAPI& api, const std::string& source, const std::string& target) {
+CopyOutcome UploadFile(const TRAPI& api, const std::string& source, const std::string& target) {
   ChunkBuffer buffer;
   return Guarded([&] {
-    RemoteConnection connection(api);
+    RemoteConnection connection(api, ConnectTimeout());
     platform::LocalSource local(source);
     RequireCommonEntries(api);
     api.CeWriteFile.Require();
     connection.Open();
     DeviceTarget device(api, target);
+    CopyProgress progress([&] { return local.Size(); });
     for (;;) {
+      platform::ThrowIfStopRequested();
       const std::size_t count = local.Read(buffer.data(), buffer.size());
       if (count == 0) break;
       device.Write(buffer.data(), count);
+      progress.Advance(count);
     }
     device.Commit();
     local.Close();

@@ -8,14 +8,20 @@
 inline constexpr const char* kDeviceExportFile = "\\Tarvel\\remanx.imp";
 inline constexpr const char* kDeviceImportFile = "\\Tarvel\\remanx.exp";
 
+enum class CopyOutcome {
+  kCopied,
+  kFailed,    // reported to the user
+  kNoDevice,  // no device connected, or none within the bound; reported
+  kStopped,   // someone stopped it; said on standard error, no window
+};
+
 // Copies the device file source to the local file target. The target is
-// replaced only once the whole file has arrived; a failure leaves it as it
-// was, is reported to the user, and makes the result false.
-bool DownloadFile(const TRAPI& api, const std::string& source, const std::string& target);
+// replaced only once the whole file has arrived; a failure or a stop before
+// that leaves it as it was.
+CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std::string& target);
 
 // Copies the local file source to the device file target. The device is not
 // contacted until the source is open. Where the library can delete and move
 // device files, the target is replaced only once the whole file is on the
-// device, and a failure before that leaves it as it was. A failure is
-// reported to the user and makes the result false.
-bool UploadFile(const TRAPI& api, const std::string& source, const std::string& target);
+// device, and a failure or a stop before that leaves it as it was.
+CopyOutcome UploadFile(const TRAPI& api, const std::string& source, const std::string& target);

@@ -1,0 +1,90 @@
+#include "device/transfer/remote_connection.h"
+
+#include <cstdio>
+#include <string>
+
+#include "device/transfer/copy_failure.h"
+#include "device/transfer/status_line.h"
+#include "platform/monotonic_clock.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = platform::MonotonicClock;
+
+constexpr milliseconds kQuietWait{1000};
+constexpr const char* kWaitText = "Czekam na polaczenie z terminalem... (Ctrl+C przerywa)";
+
+std::string Hex(RapiResult result) {
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
+  return code;
+}
+
+[[noreturn]] void ThrowNotConnected(const std::string& why) {
+  throw ConnectionFailure("cannot connect to the device: " + why);
+}
+
+}  // namespace
+
+void RemoteConnection::Open() {
+  if (api_.CeRapiInitEx) {
+    OpenWaitingForEvent();
+  } else {
+    OpenBlocking();
+  }
+}
+
+// Once CeRapiInitEx has returned, whatever happens, CeRapiUninit must follow.
+void RemoteConnection::OpenWaitingForEvent() {
+  RapiInit init{sizeof(RapiInit), RapiHandle{}, 0};
+  const RapiResult started = api_.CeRapiInitEx(&init);
+  open_ = true;
+  if (!RapiSucceeded(started)) ThrowNotConnected("CeRapiInitEx returned " + Hex(started));
+  switch (WaitForDevice(static_cast<platform::NativeEvent>(init.event))) {
+    case platform::EventWait::kSet: break;
+    case platform::EventWait::kStopped: throw platform::Stopped();
+    case platform::EventWait::kTimedOut:
+      ThrowNotConnected("no device connected within " + std::to_string(bound_.value().count()) +
+                        " s");
+    case platform::EventWait::kFailed:
+      ThrowNotConnected("the library's connection event cannot be waited for");
+  }
+  if (!RapiSucceeded(init.result))
+    ThrowNotConnected("the connection failed with " + Hex(init.result));
+}
+
+// Quietly at first: only a wait that lasts gets a line saying what for.
+platform::EventWait RemoteConnection::WaitForDevice(platform::NativeEvent event) const {
+  const std::optional<Clock::time_point> deadline =
+      bound_ ? std::optional<Clock::time_point>(Clock::now() + *bound_) : std::nullopt;
+  const auto left = [&]() -> std::optional<milliseconds> {
+    if (!deadline) return std::nullopt;
+    return std::chrono::duration_cast<milliseconds>(*deadline - Clock::now());
+  };
+  const milliseconds quiet = deadline && *left() < kQuietWait ? *left() : kQuietWait;
+  const platform::EventWait waited = platform::WaitForEvent(event, quiet);
+  if (waited != platform::EventWait::kTimedOut || (deadline && left()->count() <= 0)) {
+    return waited;
+  }
+  StatusLine line;
+  line.Show(kWaitText);
+  return platform::WaitForEvent(event, left());
+}
+
+void RemoteConnection::OpenBlocking() {
+  RapiResult result = 0;
+  {
+    const platform::BlockingCall call(&RemoteConnection::Interrupt, this);
+    result = api_.CeRapiInit();
+  }
+  open_ = RapiSucceeded(result);
+  platform::ThrowIfStopRequested();
+  if (!open_) ThrowNotConnected("CeRapiInit returned " + Hex(result));
+}
+
+// Runs on the thread the system delivers the stop on.
+void RemoteConnection::Interrupt(void* connection) {
+  const TRAPI& api = static_cast<RemoteConnection*>(connection)->api_;
+  if (api.CeRapiUninit) api.CeRapiUninit();
+}

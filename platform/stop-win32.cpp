@@ -1,0 +1,94 @@
+#include <windows.h>
+
+#include "platform/stop.h"
+
+namespace platform {
+namespace {
+
+// Set by the console's handler thread, read by the copy.
+volatile LONG g_requested = 0;
+HANDLE g_stop_event = nullptr;
+// Held while an interrupt is set or run, so it never outlives its call.
+CRITICAL_SECTION g_blocking_lock;
+void (*g_interrupt)(void*) = nullptr;
+void* g_interrupt_context = nullptr;
+
+bool EndsTheProcess(DWORD event) {
+  return event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
+}
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && !EndsTheProcess(event)) return FALSE;
+  InterlockedExchange(&g_requested, 1);
+  SetEvent(g_stop_event);
+  EnterCriticalSection(&g_blocking_lock);
+  if (g_interrupt != nullptr) g_interrupt(g_interrupt_context);
+  LeaveCriticalSection(&g_blocking_lock);
+  // Returning would end the process now; the copy ends it once tidied, and
+  // Windows itself after a few seconds.
+  if (EndsTheProcess(event)) Sleep(INFINITE);
+  return TRUE;
+}
+
+// Outside a StopHandling there is no lock, and no stop to interrupt for.
+void SetInterrupt(void (*interrupt)(void*), void* context) {
+  if (g_stop_event == nullptr) return;
+  EnterCriticalSection(&g_blocking_lock);
+  g_interrupt = interrupt;
+  g_interrupt_context = context;
+  LeaveCriticalSection(&g_blocking_lock);
+}
+
+DWORD Milliseconds(std::optional<std::chrono::milliseconds> limit) {
+  if (!limit) return INFINITE;
+  if (limit->count() <= 0) return 0;
+  return limit->count() >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(limit->count());
+}
+
+}  // namespace
+
+// The event and the lock stay for the rest of the process: the handler's
+// thread may still be using them as the copy ends.
+StopHandling::StopHandling() {
+  g_requested = 0;
+  if (g_stop_event == nullptr) {
+    InitializeCriticalSection(&g_blocking_lock);
+    g_stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  }
+  ResetEvent(g_stop_event);
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+StopHandling::~StopHandling() { SetConsoleCtrlHandler(OnConsoleEvent, FALSE); }
+
+int StopHandling::StoppedExitStatus() { return 1; }
+
+bool StopRequested() { return InterlockedCompareExchange(&g_requested, 0, 0) != 0; }
+
+void ThrowIfStopRequested() {
+  if (StopRequested()) throw Stopped();
+}
+
+EventWait WaitForEvent(NativeEvent event, std::optional<std::chrono::milliseconds> limit) {
+  if (StopRequested()) return EventWait::kStopped;
+  const HANDLE events[2] = {event, g_stop_event};
+  const DWORD count = g_stop_event != nullptr ? 2 : 1;
+  const DWORD result = WaitForMultipleObjects(count, events, FALSE, Milliseconds(limit));
+  if (StopRequested()) return EventWait::kStopped;
+  if (result == WAIT_OBJECT_0) return EventWait::kSet;
+  if (result == WAIT_TIMEOUT) return EventWait::kTimedOut;
+  return EventWait::kFailed;
+}
+
+BlockingCall::BlockingCall(void (*interrupt)(void*), void* context) {
+  SetInterrupt(interrupt, context);
+  // A stop that came before is handled the usual way; one that comes later, by the interrupt.
+  if (StopRequested()) {
+    SetInterrupt(nullptr, nullptr);
+    throw Stopped();
+  }
+}
+
+BlockingCall::~BlockingCall() { SetInterrupt(nullptr, nullptr); }
+
+}  // namespace platform
