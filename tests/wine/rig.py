@@ -5,6 +5,7 @@ started in it with its output in files."""
 import dataclasses
 import os
 import select
+import shlex
 import shutil
 import signal
 import subprocess
@@ -338,17 +339,66 @@ class Rig:
                               env=self.tmux_environment(), stdin=subprocess.DEVNULL,
                               capture_output=True, text=True, timeout=20)
 
-    def start_tmux(self, command):
+    def start_in_console(self, session, command):
+        """Runs command in a tmux session of its own: a terminal that Wine
+        gives the program as its console. The first one starts the server."""
+        first = self.tmux_socket is None
         self.tmux_socket = self.temp / "tmux.socket"
+        options = ["-f", "/dev/null"] if first else []
         started = subprocess.run(
-            ["tmux", "-S", str(self.tmux_socket), "-f", "/dev/null", "new-session", "-d",
-             "-s", "filecopy", "-x", "120", "-y", "40", command],
+            ["tmux", "-S", str(self.tmux_socket), *options, "new-session", "-d",
+             "-s", session, "-x", "120", "-y", "40", command],
             env=self.tmux_environment(), stdin=subprocess.DEVNULL, capture_output=True,
             text=True, timeout=20)
         if started.returncode != 0:
             raise RuntimeError("tmux did not start: " + started.stderr)
-        pid = self.tmux("display-message", "-p", "#{pid}").stdout.strip()
-        self.tmux_pid = int(pid) if pid.isdigit() else None
+        if first:
+            pid = self.tmux("display-message", "-p", "#{pid}").stdout.strip()
+            self.tmux_pid = int(pid) if pid.isdigit() else None
+
+
+class Console:
+    """FileCopy.exe run by a shell in a console of its own, as from a console
+    window: what the console shows can be read and keys typed into it, and
+    the exit status lands in a file. The shell survives the Ctrl+C it passes
+    on, so it records the status. The session ends with the rig."""
+
+    def __init__(self, rig, folder, arguments, env, cwd, stderr=None, program=None):
+        self.rig = rig
+        self.session = folder.name
+        self.status_file = folder / "status"
+        script = folder / "run.sh"
+        redirect = f" 2>{shlex.quote(str(stderr))}" if stderr else ""
+        command = " ".join(shlex.quote(str(word)) for word in
+                           (rig.loader, program or rig.program, *arguments))
+        script.write_text(
+            "".join(f"export {name}={shlex.quote(value)}\n" for name, value in env.items()
+                    if name.isidentifier())
+            + "trap ':' INT\n"
+            + f"cd {shlex.quote(str(cwd))}\n"
+            + f"{command}{redirect}\n"
+            + f"echo $? > {shlex.quote(str(self.status_file))}.part && "
+            + f"mv {shlex.quote(str(self.status_file))}.part {shlex.quote(str(self.status_file))}\n"
+            # The console stays, showing what the program left on it.
+            + "exec sleep 3600\n")
+        rig.start_in_console(self.session, "sh " + shlex.quote(str(script)))
+
+    def screen(self):
+        return self.rig.tmux("capture-pane", "-p", "-t", self.session).stdout
+
+    def type(self, *keys):
+        self.rig.tmux("send-keys", "-t", self.session, *keys)
+
+    def status(self):
+        return int(self.status_file.read_text()) if self.status_file.exists() else None
+
+    def wait_for(self, done, timeout):
+        deadline = time.monotonic() + timeout
+        while not done():
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.05)
+        return True
 
 
 def find_program(*names):

@@ -16,7 +16,6 @@ import argparse
 import os
 import random
 import re
-import shlex
 import shutil
 import signal
 import struct
@@ -29,7 +28,7 @@ from pathlib import Path
 from xml.etree import ElementTree
 
 from pe_file import PeFile, version_blocks
-from rig import LAYOUTS, Rig, windows_path
+from rig import LAYOUTS, Console, Rig, windows_path
 
 SKIP_EXIT = 77
 CHUNK = 10240
@@ -104,6 +103,11 @@ SUPPORTED_OS = {  # Vista, 7, 8, 8.1, 10 and 11
     "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
 }
 
+# Every rapi.dll has CeRapiInitEx, so the program waits for its event.
+CONNECTED = "CeRapiInitEx(ptr) = 0x00000000"
+STOPPED_LINE = b"FileCopy: copy stopped before it was complete\r\n"
+WAIT_LINE = "Czekam na polaczenie z terminalem... (Ctrl+C przerywa)"
+
 OPTIONS = None
 RIG = None
 
@@ -118,7 +122,7 @@ def files_in(folder):
 
 def download_calls(size):
     calls = [
-        "CeRapiInit() = 0x00000000",
+        CONNECTED,
         f'CeCreateFile("\\Tarvel\\{DEVICE_EXPORT}", 0xC0000000, 0, null, 4, 0x00000080, null)'
         " = 0x00000100",
     ]
@@ -136,7 +140,7 @@ def upload_calls(size, replaces=False):
     """The upload's calls: the file is written under a temporary name, then the
     old one (if any: replaces) is deleted and the new one moved into its place."""
     calls = [
-        "CeRapiInit() = 0x00000000",
+        CONNECTED,
         f'CeCreateFile("{STAGED_IMPORT}", 0xC0000000, 0, null, 2, 0x00000080, null)'
         " = 0x00000100",
     ]
@@ -297,10 +301,22 @@ class Case:
     def calls(self):
         return self.log.read_text("utf-8").splitlines() if self.log.exists() else []
 
-    def start(self, *arguments, debug="-all", cwd=None, locale="C.UTF-8", program=None,
-              **faults):
+    def environment(self, debug, locale, bound, faults):
         env = RIG.environment(debug, self.simulator(**faults), locale)
+        if bound is not None:
+            env["FILECOPY_CONNECT_TIMEOUT"] = bound
+        return env
+
+    def start(self, *arguments, debug="-all", cwd=None, locale="C.UTF-8", program=None,
+              bound=None, **faults):
+        env = self.environment(debug, locale, bound, faults)
         return RIG.start_program(arguments, cwd or self.local, env, self.folder, program)
+
+    def console(self, *arguments, stderr_to_console=False, **faults):
+        """The program in a console; its standard error to a file unless asked."""
+        stderr = None if stderr_to_console else self.folder / "stderr"
+        return Console(RIG, self.folder, arguments, self.environment("-all", "C.UTF-8", None, faults),
+                       self.local, stderr)
 
     def run(self, *arguments, timeout=60, **options):
         return self.start(*arguments, **options).finish(timeout)
@@ -316,9 +332,10 @@ class WineTest(unittest.TestCase):
         self.assertEqual(result.status, 0, result.describe())
         self.assertEqual(result.error_lines(), [], result.describe())
 
-    def fail_with_window(self, case, arguments, key, screenshot=None, **options):
+    def fail_with_window(self, case, arguments, key, screenshot=None, status=1, **options):
         """Runs a copy that must fail: it shows the message window, waits for
-        it, ends with status 1 once key answers it, and says why on stderr."""
+        it, ends with status (1, or 2 for no device) once key answers it, and
+        says why on stderr."""
         running = case.start(*arguments, debug="-all,+msgbox", **options)
         try:
             deadline = time.monotonic() + 45
@@ -347,7 +364,7 @@ class WineTest(unittest.TestCase):
             if running.running():
                 running.process.kill()
                 running.process.wait()
-        self.assertEqual(result.status, 1, result.describe())
+        self.assertEqual(result.status, status, result.describe())
         self.assertEqual(result.stderr.count(MESSAGE_TRACE), 1, result.describe())
         self.assertEqual(len(result.error_lines()), 1, result.describe())
         self.assertTrue(result.error_lines()[0].endswith(b"\r\n"), result.describe())
@@ -392,32 +409,16 @@ class UsageTest(WineTest):
 
     def test_with_a_terminal_waits_for_one_key(self):
         case = self.new_case("terminal")
-        status = case.folder / "status"
-        env = RIG.environment()
-        script = case.folder / "run.sh"
-        script.write_text(
-            "".join(f"export {name}={shlex.quote(value)}\n" for name, value in env.items()
-                    if name.isidentifier())
-            + f"cd {shlex.quote(str(case.local))}\n"
-            + f"{shlex.quote(RIG.loader)} {shlex.quote(str(RIG.program))}\n"
-            + f"echo $? > {shlex.quote(str(status))}.part && "
-            + f"mv {shlex.quote(str(status))}.part {shlex.quote(str(status))}\n")
-        RIG.start_tmux("sh " + shlex.quote(str(script)))
-        screen = ""
-        deadline = time.monotonic() + 45
-        while "dla programu Remanex" not in screen and time.monotonic() < deadline:
-            time.sleep(0.2)
-            screen = RIG.tmux("capture-pane", "-p", "-t", "filecopy").stdout
+        console = Console(RIG, case.folder, [], RIG.environment(), case.local)
         words = " ".join(USAGE.decode("ascii").split())
-        self.assertIn(words, " ".join(screen.split()), "the usage text is not on the screen")
+        self.assertTrue(console.wait_for(lambda: words in " ".join(console.screen().split()), 45),
+                        "the usage text is not on the screen")
         time.sleep(2)
-        self.assertFalse(status.exists(), "ended without waiting for a key")
-        RIG.tmux("send-keys", "-t", "filecopy", "-l", "x")
-        deadline = time.monotonic() + 20
-        while not status.exists() and time.monotonic() < deadline:
-            time.sleep(0.1)
-        self.assertTrue(status.exists(), "one key did not end the wait")
-        self.assertEqual(status.read_text().strip(), "0")
+        self.assertIsNone(console.status(), "ended without waiting for a key")
+        console.type("-l", "x")
+        self.assertTrue(console.wait_for(lambda: console.status() is not None, 20),
+                        "one key did not end the wait")
+        self.assertEqual(console.status(), 0)
 
 
 class TransferTest(WineTest):
@@ -495,11 +496,25 @@ class FailureTest(WineTest):
 
     def test_when_the_connection_fails(self):
         case = self.download_case("connect")
-        self.fail_with_window(case, ["-d", "stock.txt"], "Escape", FAIL_CONNECT=1)
+        self.fail_with_window(case, ["-d", "stock.txt"], "Escape", status=2, FAIL_CONNECT=1)
         self.assertTargetIntact(case)
-        calls = case.calls()
-        self.assertEqual(len(calls), 1, calls)
-        self.assertRegex(calls[0], r"^CeRapiInit\(\) = 0x[89A-F][0-9A-F]{7}$")
+        self.assertEqual(case.calls(), [CONNECTED, "CeRapiUninit() = 0x00000000"])
+
+    def test_when_no_device_connects_within_the_bound(self):
+        case = self.download_case("bound")
+        result = self.fail_with_window(case, ["-d", "stock.txt"], "Return", status=2, bound="2",
+                                       NO_DEVICE=1)
+        self.assertIn(b"no device connected within 2 s", result.error_lines()[0])
+        self.assertGreater(result.elapsed, 2)
+        self.assertTargetIntact(case)
+        self.assertEqual(case.calls(), [CONNECTED, "CeRapiUninit() = 0x00000000"])
+
+    def test_when_the_bound_is_not_a_number_of_seconds(self):
+        case = self.download_case("bad-bound")
+        result = self.fail_with_window(case, ["-d", "stock.txt"], "Return", bound="10s")
+        self.assertIn(b'FILECOPY_CONNECT_TIMEOUT is "10s"', result.error_lines()[0])
+        self.assertTargetIntact(case)
+        self.assertEqual(case.calls(), [], "the device was contacted")
 
     def test_when_a_device_read_fails_part_way(self):
         case = self.download_case("read")
@@ -617,6 +632,76 @@ class PlantedLibraryTest(WineTest):
                         self.assertIn(f"c:\\\\windows\\\\system32\\\\{name}", line.lower())
 
 
+class StopTest(WineTest):
+    """Ctrl+C in the console that runs the program, at each moment of a copy:
+    Wine turns the terminal's interrupt into CTRL_C_EVENT."""
+
+    MOMENTS = {
+        # moment: (option, simulator, the state to stop in)
+        "waiting-for-the-event": ("-d", dict(NO_DEVICE=1), "connecting"),
+        "in-ceRapiInit": ("-d", dict(NO_DEVICE=1), "connecting"),
+        "downloading": ("-d", dict(CALL_DELAY_MS=20), "CeReadFile("),
+        "uploading": ("-u", dict(CALL_DELAY_MS=20), "CeWriteFile("),
+    }
+
+    def test_ctrl_c_stops_the_copy_and_leaves_everything_as_it_was(self):
+        for moment, (option, faults, state) in self.MOMENTS.items():
+            with self.subTest(moment=moment):
+                case = self.new_case(f"stop-{moment}")
+                (case.tarvel / DEVICE_EXPORT).write_bytes(random_bytes(50 * CHUNK, 13))
+                (case.tarvel / DEVICE_IMPORT).write_bytes(b"old")
+                (case.local / "stock.txt").write_bytes(random_bytes(50 * CHUNK, 14))
+                before = {folder: snapshot(folder) for folder in (case.local, case.tarvel)}
+                # Without CeRapiInitEx, CeRapiInit blocks until CeRapiUninit comes from
+                # the thread that handles the Ctrl+C.
+                libraries = ({"rapi.dll": Path(OPTIONS.dll_without_init_ex).resolve()}
+                             if moment == "in-ceRapiInit" else {"rapi.dll": RIG.dll})
+                with SystemLibraries(libraries):
+                    console = case.console(option, "stock.txt", **faults)
+                    if state == "connecting":
+                        started = console.wait_for(
+                            lambda: any(name.startswith("stock.txt.filecopy-")
+                                        for name in files_in(case.local)), 45)
+                        time.sleep(1)
+                    else:
+                        started = console.wait_for(
+                            lambda: sum(state in call for call in case.calls()) >= 3, 45)
+                    self.assertTrue(started, f"never got to {state}: {case.calls()[-3:]}")
+                    stopped_at = time.monotonic()
+                    console.type("C-c")
+                    self.assertTrue(console.wait_for(lambda: console.status() is not None, 20),
+                                    "Ctrl+C did not end it")
+                self.assertLess(time.monotonic() - stopped_at, 5)
+                self.assertEqual(console.status(), 1)
+                self.assertEqual((case.folder / "stderr").read_bytes(), STOPPED_LINE)
+                self.assertEqual(RIG.visible_windows(), [], "a window was shown")
+                for folder, files in before.items():
+                    self.assertEqual(snapshot(folder), files, f"{folder.name} changed")
+                calls = case.calls()
+                if moment == "in-ceRapiInit":
+                    # The Uninit from the stop's thread makes the blocked CeRapiInit fail.
+                    self.assertIn("CeRapiUninit() = 0x00000000", calls)
+                    self.assertRegex(calls[-1], r"^CeRapiInit\(\) = 0x[89A-F]")
+                else:
+                    self.assertEqual(calls[-1], "CeRapiUninit() = 0x00000000", calls[-3:])
+
+    def test_the_wait_for_a_late_device_is_shown_on_the_console_and_then_cleared(self):
+        case = self.new_case("wait-line")
+        content = random_bytes(CHUNK + 1, 15)
+        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+        console = case.console("-d", "stock.txt", stderr_to_console=True, CONNECT_DELAY_MS=3000)
+        self.assertTrue(console.wait_for(lambda: WAIT_LINE in console.screen(), 45),
+                        "the wait is not on the console: " + console.screen())
+        self.assertTrue(console.wait_for(lambda: console.status() is not None, 30))
+        self.assertEqual(console.status(), 0)
+        self.assertEqual(console.screen().strip(), "", "the line was not cleared")
+        self.assertEqual((case.local / "stock.txt").read_bytes(), content)
+
+
+def snapshot(folder):
+    return {path.name: path.read_bytes() for path in sorted(folder.iterdir())}
+
+
 class PackageTest(WineTest):
     """The zip's program where an administrator puts it, with the zip's
     simulator as the system's rapi.dll."""
@@ -661,6 +746,7 @@ def main():
     parser.add_argument("--dll", required=True, help="the device simulator's rapi.dll")
     parser.add_argument("--dll-with-helper",
                         help="the simulator's rapi.dll that needs rapihelp.dll, beside it")
+    parser.add_argument("--dll-without-init-ex", help="the simulator's rapi.dll without CeRapiInitEx")
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
     parser.add_argument("--pe-format", default="pei-i386", help="objdump's name of the format")
     parser.add_argument("--output", required=True, help="folder for logs and the screenshot")
@@ -681,8 +767,8 @@ def main():
     if OPTIONS.group == "file":
         classes = [ProgramFileTest]
     else:
-        classes = [UsageTest, TransferTest, FailureTest, UnicodeNameTest, PlantedLibraryTest,
-                   PackageTest]
+        classes = [UsageTest, TransferTest, FailureTest, StopTest, UnicodeNameTest,
+                   PlantedLibraryTest, PackageTest]
     if OPTIONS.tests:
         suite = loader.loadTestsFromNames(OPTIONS.tests, module)
     else:
