@@ -19,7 +19,8 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "wine"))
-import wine_suite  # noqa: E402  (the suite's prefix rig, not its cases)
+import rig as wine_rig  # noqa: E402  (the Wine suite's rig, not its cases)
+from wine_suite import USAGE  # noqa: E402
 from run import ratios, spread  # noqa: E402  (this folder's figures, computed alike)
 
 MIB = 1024 * 1024
@@ -52,7 +53,7 @@ def measure_copies(rig, programs):
     local = rig.temp / "local"
     tarvel.mkdir(parents=True)
     local.mkdir()
-    env = rig.environment(simulator={"ROOT": wine_suite.windows_path(device)})
+    env = rig.environment(simulator={"ROOT": wine_rig.windows_path(device)})
     block = os.urandom(MIB)
     for path in (tarvel / "remanx.imp", local / "to-upload"):
         with open(path, "wb") as out:
@@ -90,7 +91,7 @@ def measure_usage(rig, programs):
         order = list(programs) if index % 2 == 0 else list(reversed(programs))
         for name in order:
             elapsed, output = timed(rig, programs[name], [], folder, env)
-            if name == "filecopy" and output != wine_suite.USAGE:
+            if name == "filecopy" and output != USAGE:
                 sys.exit("FileCopy.exe did not print the usage text")
             seconds[name].append(elapsed * 1000)
     return {name: spread(values) for name, values in seconds.items()}
@@ -107,8 +108,7 @@ def main():
                                      dll=str(build / "sim" / "rapi.dll"),
                                      output=str(Path(options.output).parent / "wine"),
                                      layout=options.layout)
-    wine_suite.OPTIONS = rig_options
-    rig = wine_suite.Rig(rig_options)
+    rig = wine_rig.Rig(rig_options)
     try:
         rig.start()
         programs = {"filecopy": rig.program}
