@@ -69,15 +69,19 @@ int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
 
 }  // namespace
 
+// A signal ignored on arrival (nohup, a background job) stays ignored. Calls
+// it interrupts are restarted, so the library's own do not fail for it.
 StopHandling::StopHandling() {
   g_signal = 0;
   if (pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0) g_wake[0] = g_wake[1] = -1;
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   for (const int number : kStopSignals) sigaddset(&action.sa_mask, number);
   for (std::size_t i = 0; i < kStopSignalCount; ++i) {
-    sigaction(kStopSignals[i], &action, &g_previous[i]);
+    sigaction(kStopSignals[i], nullptr, &g_previous[i]);
+    if (g_previous[i].sa_handler != SIG_IGN) sigaction(kStopSignals[i], &action, nullptr);
   }
 }
 
