@@ -15,7 +15,7 @@ int RunFileCopy(const std::vector<std::string>& arguments) {
     return kExitSuccess;
   }
   // Ctrl+C stays a key on the usage screen; during a copy it stops the copy.
-  platform::StopHandling stops;
+  const platform::StopHandling stops;
   // The binding exists only for the transfer, so the usage screen never
   // touches the remote library.
   auto api = std::make_unique<TRAPI>();
@@ -26,7 +26,7 @@ int RunFileCopy(const std::vector<std::string>& arguments) {
   switch (outcome) {
     case CopyOutcome::kCopied: return kExitSuccess;
     case CopyOutcome::kNoDevice: return kExitNoDevice;
-    case CopyOutcome::kStopped: return stops.StoppedExitStatus();
+    case CopyOutcome::kStopped: return platform::StoppedExitStatus();
     case CopyOutcome::kFailed: break;
   }
   return kExitCopyFailed;

@@ -95,7 +95,7 @@ StopHandling::~StopHandling() {
   }
 }
 
-int StopHandling::StoppedExitStatus() {
+int StoppedExitStatus() {
   if (g_signal != 0) RaiseAgain(g_signal);
   return 1;
 }

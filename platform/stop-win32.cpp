@@ -61,7 +61,7 @@ StopHandling::StopHandling() {
 
 StopHandling::~StopHandling() { SetConsoleCtrlHandler(OnConsoleEvent, FALSE); }
 
-int StopHandling::StoppedExitStatus() { return 1; }
+int StoppedExitStatus() { return 1; }
 
 bool StopRequested() { return InterlockedCompareExchange(&g_requested, 0, 0) != 0; }
 

@@ -17,12 +17,12 @@ class StopHandling {
   ~StopHandling();
   StopHandling(const StopHandling&) = delete;
   StopHandling& operator=(const StopHandling&) = delete;
-
-  // The exit status of a stopped run, once everything is tidied. On POSIX the
-  // stop signal is raised again, so the parent sees it; on Windows it is 1,
-  // which batch files read as a failure (0xC000013A would read as negative).
-  int StoppedExitStatus();
 };
+
+// The exit status of a stopped run, once everything is tidied. On POSIX the
+// stop signal is raised again, so the parent sees it; on Windows it is 1,
+// which batch files read as a failure (0xC000013A would read as negative).
+int StoppedExitStatus();
 
 // Raised where a copy notices that it was asked to stop.
 class Stopped : public std::runtime_error {

@@ -208,7 +208,8 @@ TEST_P(StatusLines, AreShownOnATerminalOnlyAndClearedAtTheEnd) {
   ChildProcess::Options options;
   options.arguments = {download ? "-d" : "-u", "stock.txt"};
   options.directory = device_.local_folder();
-  options.terminal = row.on_terminal ? ChildProcess::Terminal::kPseudo : ChildProcess::Terminal::kNone;
+  options.terminal =
+      row.on_terminal ? ChildProcess::Terminal::kPseudo : ChildProcess::Terminal::kNone;
   options.input = ChildProcess::Input::kNull;
   if (!row.on_terminal) options.error_file = capture_ / "stderr";
   ChildProcess child(kProgram, options);
@@ -239,7 +240,8 @@ TEST_P(StatusLines, AreShownOnATerminalOnlyAndClearedAtTheEnd) {
 }
 
 const std::vector<std::string> kProgress = {"Skopiowano ", " z 1 638 400 bajtow ("};
-const std::vector<std::string> kWaiting = {"Czekam na polaczenie z terminalem... (Ctrl+C przerywa)"};
+const std::vector<std::string> kWaiting = {
+    "Czekam na polaczenie z terminalem... (Ctrl+C przerywa)"};
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, StatusLines,
@@ -248,9 +250,10 @@ INSTANTIATE_TEST_SUITE_P(
                    kProgress, 1},
         StatusCase{"UploadProgressOnATerminal", Direction::kUpload, kCallDelay, "10", true,
                    kProgress, 0},
-        StatusCase{"DownloadProgressRedirected", Direction::kDownload, kCallDelay, "10", false, {},
+        StatusCase{
+            "DownloadProgressRedirected", Direction::kDownload, kCallDelay, "10", false, {}, 0},
+        StatusCase{"WaitOnATerminal", Direction::kDownload, kConnectDelay, "1500", true, kWaiting,
                    0},
-        StatusCase{"WaitOnATerminal", Direction::kDownload, kConnectDelay, "1500", true, kWaiting, 0},
         StatusCase{"WaitRedirected", Direction::kDownload, kConnectDelay, "1500", false, {}, 0}),
     [](const ::testing::TestParamInfo<StatusCase>& test) { return std::string(test.param.name); });
 

@@ -50,8 +50,9 @@ void RemoteConnection::OpenWaitingForEvent() {
     case platform::EventWait::kFailed:
       ThrowNotConnected("the library's connection event cannot be waited for");
   }
-  if (!RapiSucceeded(init.result))
+  if (!RapiSucceeded(init.result)) {
     ThrowNotConnected("the connection failed with " + Hex(init.result));
+  }
 }
 
 // Quietly at first: only a wait that lasts gets a line saying what for.
