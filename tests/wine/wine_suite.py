@@ -57,15 +57,18 @@ LOCAL_NAMES = {"C.UTF-8": "zażółć_日本.txt", "pl_PL.UTF-8": "spis_łódź.
 # checked the same way and added here.
 XP_SP3_IMPORTS = {
     "kernel32.dll": set("""
-        CloseHandle CreateFileA CreateFileW CreateSemaphoreW DeleteCriticalSection
-        DeleteFileW EnterCriticalSection FlushFileBuffers FormatMessageW FreeLibrary
-        GetConsoleMode GetCurrentProcessId GetCurrentThreadId GetLastError
-        GetModuleFileNameW GetModuleHandleA GetModuleHandleW GetProcAddress GetStartupInfoW
-        GetStdHandle GetSystemDirectoryA InitializeCriticalSection IsDBCSLeadByteEx
-        LeaveCriticalSection LoadLibraryA LoadLibraryExA LoadLibraryW LocalFree MoveFileExW
-        MultiByteToWideChar ReadConsoleInputA ReadFile ReleaseSemaphore SetConsoleMode
-        SetDllDirectoryW SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree
-        TlsGetValue TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject
+        CloseHandle CreateEventW CreateFileA CreateFileW CreateSemaphoreW
+        DeleteCriticalSection DeleteFileW EnterCriticalSection FindClose FindFirstFileW
+        FindNextFileW FlushFileBuffers FormatMessageW FreeLibrary GetConsoleMode
+        GetCurrentProcessId GetCurrentThreadId GetEnvironmentVariableW GetFileSizeEx
+        GetLastError GetModuleFileNameW GetModuleHandleA GetModuleHandleW GetProcAddress
+        GetStartupInfoW GetStdHandle GetSystemDirectoryA InitializeCriticalSection
+        IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA LoadLibraryExA LoadLibraryW
+        LocalFree MoveFileExW MultiByteToWideChar OpenProcess QueryPerformanceCounter
+        QueryPerformanceFrequency ReadConsoleInputA ReadFile ReleaseSemaphore ResetEvent
+        SetConsoleCtrlHandler SetConsoleMode SetDllDirectoryW SetEvent SetLastError
+        SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree TlsGetValue TlsSetValue
+        VirtualProtect VirtualQuery WaitForMultipleObjects WaitForSingleObject
         WideCharToMultiByte WriteConsoleW WriteFile
     """.split()),
     "msvcrt.dll": set("""
@@ -73,7 +76,7 @@ XP_SP3_IMPORTS = {
         __wgetmainargs __winitenv _amsg_exit _cexit _close _errno _initterm _iob _onexit _read
         abort atoi calloc exit fflush fprintf fputc fputs free fwrite localeconv malloc memchr
         memcmp memcpy memmove memset realloc setlocale signal strchr strcmp strerror strlen
-        strncmp vfprintf wcslen
+        strncmp vfprintf wcslen wcstoul
     """.split()),
 }
 # The 64-bit build is not shipped: it runs this suite under 64-bit-only Wine.
