@@ -1,16 +1,47 @@
 #include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
 
 #include "platform/dynamic_library.h"
 
 namespace platform {
+namespace {
 
-DynamicLibrary::DynamicLibrary(const std::string& path) : path_(path) {
+// Only a path with nothing there is passed over; any other trouble with it
+// (a folder that may not be searched) is for dlopen to report.
+bool Missing(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+}  // namespace
+
+DynamicLibrary::DynamicLibrary(const std::string& path)
+    : DynamicLibrary(std::vector<std::string>{path}) {}
+
+DynamicLibrary::DynamicLibrary(const std::vector<std::string>& paths) {
   // A name without a slash would go through the search path.
-  if (path.empty() || path.front() != '/') {
+  const auto relative = std::find_if(paths.begin(), paths.end(), [](const std::string& path) {
+    return path.empty() || path.front() != '/';
+  });
+  if (relative != paths.end()) {
+    path_ = *relative;
     failure_ = "not an absolute path";
     return;
   }
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  const auto found = std::find_if_not(paths.begin(), paths.end(), Missing);
+  if (found == paths.end()) {
+    path_ = paths.front();
+    failure_ = "there is no such file";
+    for (auto other = paths.begin() + 1; other != paths.end(); ++other) {
+      failure_ += ", nor \"" + *other + "\"";
+    }
+    return;
+  }
+  path_ = *found;
+  handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) failure_ = dlerror();
 }
 

@@ -1,15 +1,20 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
-// A shared library loaded from one full path, never through a search path,
+// A shared library loaded from a full path, never through a search path,
 // and released with the object. Loading never throws: a library that could
 // not be loaded finds nothing and keeps the system's reason.
 class DynamicLibrary {
  public:
   explicit DynamicLibrary(const std::string& path);
+  // POSIX only, where the library's file name changed between its releases:
+  // the first of these paths that exists; when none does, nothing is loaded
+  // and the reason names the others.
+  explicit DynamicLibrary(const std::vector<std::string>& paths);
   ~DynamicLibrary();
   DynamicLibrary(const DynamicLibrary&) = delete;
   DynamicLibrary& operator=(const DynamicLibrary&) = delete;
@@ -27,7 +32,7 @@ class DynamicLibrary {
   std::string failure_;
 };
 
-// Where the remote API library is taken from on this platform.
-std::string RemoteApiLibraryPath();
+// The remote API library of this platform, from where it is installed.
+DynamicLibrary RemoteApiLibrary();
 
 }  // namespace platform

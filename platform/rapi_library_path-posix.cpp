@@ -2,6 +2,9 @@
 
 namespace platform {
 
-std::string RemoteApiLibraryPath() { return FILECOPY_RAPI_LIBRARY; }
+// The paths are fixed when the program is built, in the order tried.
+DynamicLibrary RemoteApiLibrary() {
+  return DynamicLibrary(std::vector<std::string>{FILECOPY_RAPI_LIBRARIES});
+}
 
 }  // namespace platform

@@ -5,7 +5,7 @@
 #                                      for machines that run no 32-bit layout
 set -eu
 
-packages="cmake g++ make libgtest-dev python3 git man-db groff-base locales-all debootstrap g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick tmux time clang-tidy clang-format cppcheck"
+packages="cmake g++ make libgtest-dev python3 git man-db groff-base locales-all debootstrap g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick tmux time strace wixl msitools faketime clang-tidy clang-format cppcheck"
 if [ "${1:-}" = windows64 ]; then
   packages="$packages g++-mingw-w64-x86-64 wine64"
 fi

@@ -1,9 +1,11 @@
 #include "tests/child_process.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,6 +58,7 @@ struct ChildSetup {
   const char* program;
   char* const* argv;
   int report;  // gets errno if anything fails before the program runs
+  bool bound_by_file_permissions;
 };
 
 // Between fork and exec: async-signal-safe calls only.
@@ -72,6 +75,12 @@ struct ChildSetup {
   if (ready && setup.output >= 0) ready = dup2(setup.output, STDOUT_FILENO) >= 0;
   if (ready && setup.error >= 0) ready = dup2(setup.error, STDERR_FILENO) >= 0;
   if (ready) ready = chdir(setup.directory) == 0;
+  // Through exec root keeps only what is left in its bounding set; the
+  // test's own process keeps everything.
+  if (ready && setup.bound_by_file_permissions && geteuid() == 0) {
+    ready = prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) == 0 &&
+            prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) == 0;
+  }
   if (ready) execv(setup.program, setup.argv);
   const int error = errno;
   if (write(setup.report, &error, sizeof error) < 0) _exit(126);
@@ -124,8 +133,15 @@ ChildProcess::ChildProcess(const std::string& program, const Options& options) {
     CloseIfOpen(error);
     return;
   }
-  const ChildSetup setup{!pseudo,         input,       output,   error, options.directory.c_str(),
-                         program.c_str(), argv.data(), report[1]};
+  const ChildSetup setup{!pseudo,
+                         input,
+                         output,
+                         error,
+                         options.directory.c_str(),
+                         program.c_str(),
+                         argv.data(),
+                         report[1],
+                         options.bound_by_file_permissions};
   if (pseudo) {
     initial_modes_ = DefaultTerminalModes();
     pid_ = forkpty(&master_, nullptr, &initial_modes_, nullptr);

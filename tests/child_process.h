@@ -45,6 +45,9 @@ class ChildProcess {
     // Empty: the terminal, or /dev/null without one.
     std::string output_file;
     std::string error_file;
+    // Subject to file permissions as a user is, even when run by root: without
+    // the capabilities that override them.
+    bool bound_by_file_permissions = false;
   };
 
   ChildProcess(const std::string& program, const Options& options);

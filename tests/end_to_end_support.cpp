@@ -7,17 +7,25 @@
 namespace fs = std::filesystem;
 
 ProgramRun RunWithoutTerminal(const std::vector<std::string>& arguments,
-                              const std::string& directory, std::chrono::milliseconds limit) {
+                              const std::string& directory, std::chrono::milliseconds limit,
+                              const Launch& launch) {
   // Outside the folders the tests inspect, so capturing leaves no trace there.
   const ScratchFolder capture;
   ChildProcess::Options options;
-  options.arguments = arguments;
+  std::string program = kProgram;
+  if (!launch.through.empty()) {
+    program = launch.through.front();
+    options.arguments.assign(launch.through.begin() + 1, launch.through.end());
+    options.arguments.push_back(kProgram);
+  }
+  options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
   options.directory = directory;
   options.output_file = capture / "stdout";
   options.error_file = capture / "stderr";
+  options.bound_by_file_permissions = launch.bound_by_file_permissions;
   ProgramRun run;
   {
-    ChildProcess child(kProgram, options);
+    ChildProcess child(program, options);
     run.start_failure = child.start_failure();
     if (run.start_failure.empty()) run.status = child.Wait(limit);
   }

@@ -33,9 +33,19 @@ struct ProgramRun {
   std::string errors;
 };
 
+// How the program is started, beyond its arguments.
+struct Launch {
+  // A program that runs it, with its own arguments before the program's path
+  // (a tracer); empty: the program itself.
+  std::vector<std::string> through;
+  // Bound by file permissions as a user is, even when the tests run as root.
+  bool bound_by_file_permissions = false;
+};
+
 ProgramRun RunWithoutTerminal(const std::vector<std::string>& arguments,
                               const std::string& directory,
-                              std::chrono::milliseconds limit = kRunLimit);
+                              std::chrono::milliseconds limit = kRunLimit,
+                              const Launch& launch = {});
 
 std::vector<std::string> Lines(const std::string& text);
 

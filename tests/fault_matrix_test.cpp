@@ -33,6 +33,7 @@ enum class Setup {
   kNoDeviceFolder,         // the device has no \Tarvel
   kTargetInMissingFolder,  // -d missing/stock.txt
   kTargetIsFolder,         // -d stock.txt, where stock.txt is a folder
+  kTargetIsReadOnly,       // -d stock.txt, where stock.txt may only be read
   kSourceMissing,          // -u absent.txt
   kSourceIsFolder,         // -u folder
   kEmptyName,              // -d "" or -u ""
@@ -128,6 +129,9 @@ const FaultCase kFaultCases[] = {
      "cannot create local file \"missing/stock.txt\"", false, kKept},
     {"DownloadOntoFolder", kD, nullptr, "", Setup::kTargetIsFolder, Effect::kFails,
      "cannot create local file \"stock.txt\"", false, kKept},
+    // Its folder would let a new file take its place, but its owner made it read-only.
+    {"DownloadOntoReadOnlyFile", kD, nullptr, "", Setup::kTargetIsReadOnly, Effect::kFails,
+     "cannot create local file \"stock.txt\": Permission denied", false, kKept},
     // A file with no name can never be stored, so the device must not be touched.
     {"DownloadToEmptyName", kD, nullptr, "", Setup::kEmptyName, Effect::kFails, "local file \"\"",
      false, kKept},
@@ -161,10 +165,14 @@ const FaultCase kFaultCases[] = {
      "cannot close device file \"\\Tarvel\\remanx.exp\"", true, kKept},
     // The old file cannot be deleted, so the move onto it fails too.
     {"UploadDelete", kU, kDelete, "1", Setup::kUsual, Effect::kFails,
-     "cannot replace device file \"\\Tarvel\\remanx.exp\"", true, kKept},
+     "cannot replace device file \"\\Tarvel\\remanx.exp\": the device did not delete it and "
+     "would not move \"\\Tarvel\\remanx.exp.filecopy\" into its place",
+     true, kKept},
     // The one failure that loses the old file: it was deleted before the move failed.
     {"UploadMove", kU, kMove, "1", Setup::kUsual, Effect::kFails,
-     "cannot replace device file \"\\Tarvel\\remanx.exp\"", true, DeviceFile::kGone},
+     "cannot replace device file \"\\Tarvel\\remanx.exp\": the device deleted it but would not "
+     "move \"\\Tarvel\\remanx.exp.filecopy\" into its place",
+     true, DeviceFile::kGone},
     {"UploadOverAStaleTemporaryFile", kU, nullptr, "", Setup::kStaleTemporaryFile, Effect::kNone,
      "", true, kKept},
     {"UploadNoDeviceFolder", kU, nullptr, "", Setup::kNoDeviceFolder, Effect::kFails,
@@ -223,6 +231,10 @@ class FaultMatrix : public ::testing::Test {
         fs::create_directory(device_.Local("stock.txt"));
         WriteFileBytes(device_.Local("stock.txt/inside"), "inside");
         break;
+      case Setup::kTargetIsReadOnly:
+        fs::permissions(device_.Local("stock.txt"),
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        break;
       case Setup::kSourceMissing: file = "absent.txt"; break;
       case Setup::kSourceIsFolder:
         fs::create_directory(device_.Local("folder"));
@@ -277,6 +289,23 @@ class FaultMatrix : public ::testing::Test {
     }
   }
 
+  // The exit status and standard error, without a terminal.
+  static void CheckReported(const FaultCase& row, const ProgramRun& run) {
+    EXPECT_EQ(run.output, "");
+    if (row.effect == Effect::kFails) {
+      EXPECT_EQ(run.status, ExitedWith(FailureStatus(row)));
+      const std::vector<std::string> lines = Lines(run.errors);
+      ASSERT_EQ(lines.size(), 2U) << run.errors;
+      EXPECT_EQ(lines[0].rfind("FileCopy: ", 0), 0U) << lines[0];
+      EXPECT_NE(lines[0].find(row.step), std::string::npos) << lines[0];
+      EXPECT_EQ(lines[1], kCaption + ": " + kCopyFailedText);
+      EXPECT_EQ(run.errors.back(), '\n');
+    } else {
+      EXPECT_EQ(run.status, ExitedWith(0));
+      EXPECT_EQ(run.errors, "");
+    }
+  }
+
   fs::path DeviceRoot() const { return device_.tarvel_folder().parent_path(); }
 
   SimulatedDevice device_;
@@ -292,26 +321,99 @@ class FaultWithoutTerminal : public FaultMatrix, public ::testing::WithParamInte
 
 TEST_P(FaultWithoutTerminal, ReportsOnStandardErrorAndLeavesBothSidesAsExpected) {
   const FaultCase& row = GetParam();
-  const ProgramRun run = RunWithoutTerminal(Prepare(row), device_.local_folder(), kAtOnce);
+  // Root may write into a read-only file; the program's users may not.
+  Launch launch;
+  launch.bound_by_file_permissions = row.setup == Setup::kTargetIsReadOnly;
+  const ProgramRun run = RunWithoutTerminal(Prepare(row), device_.local_folder(), kAtOnce, launch);
   ASSERT_EQ(run.start_failure, "");
-  EXPECT_EQ(run.output, "");
-  if (row.effect == Effect::kFails) {
-    EXPECT_EQ(run.status, ExitedWith(FailureStatus(row)));
-    const std::vector<std::string> lines = Lines(run.errors);
-    ASSERT_EQ(lines.size(), 2U) << run.errors;
-    EXPECT_EQ(lines[0].rfind("FileCopy: ", 0), 0U) << lines[0];
-    EXPECT_NE(lines[0].find(row.step), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[1], kCaption + ": " + kCopyFailedText);
-    EXPECT_EQ(run.errors.back(), '\n');
-  } else {
-    EXPECT_EQ(run.status, ExitedWith(0));
-    EXPECT_EQ(run.errors, "");
-  }
+  CheckReported(row, run);
   CheckAftermath(row);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultWithoutTerminal, ::testing::ValuesIn(kFaultCases),
                          [](const ::testing::TestParamInfo<FaultCase>& test) {
+                           return std::string(test.param.name);
+                         });
+
+// A download's flushes, watched and failed through strace: the data reaches
+// the disk before the new name does, and the name before the copy is done.
+struct FlushCase {
+  const char* name;
+  const char* inject;  // which fsync strace fails, or none
+  Effect effect;
+  bool replaced;      // whether the target then holds the new content
+  const char* calls;  // as traced, the paths from the scratch folder on
+};
+
+std::ostream& operator<<(std::ostream& out, const FlushCase& test) { return out << test.name; }
+
+const FlushCase kFlushCases[] = {
+    {"FileThenNameThenFolder", nullptr, Effect::kNone, true,
+     "fsync(local/stock.txt.filecopy-XXXXXX) = 0\n"
+     "rename(\"local/stock.txt.filecopy-XXXXXX\", \"local/stock.txt\") = 0\n"
+     "fsync(local) = 0\n"},
+    {"FileFlushFails", "when=1", Effect::kFails, false,
+     "fsync(local/stock.txt.filecopy-XXXXXX) = -1 EIO (Input/output error) (INJECTED)\n"},
+    {"FolderFlushFails", "when=2", Effect::kFails, true,
+     "fsync(local/stock.txt.filecopy-XXXXXX) = 0\n"
+     "rename(\"local/stock.txt.filecopy-XXXXXX\", \"local/stock.txt\") = 0\n"
+     "fsync(local) = -1 EIO (Input/output error) (INJECTED)\n"},
+};
+
+constexpr const char* kFlushStep = "cannot flush local file \"stock.txt\": Input/output error";
+
+// strace's lines without what differs from run to run: the process and
+// descriptor numbers, the scratch folder and the temporary name's letters.
+std::string TracedCalls(const std::string& trace, const fs::path& local_folder) {
+  const std::string scratch = fs::canonical(local_folder).parent_path().string() + "/";
+  std::string calls;
+  for (std::string line : Lines(trace)) {
+    for (std::size_t at; (at = line.find(scratch)) != std::string::npos;) {
+      line.erase(at, scratch.size());
+    }
+    line = std::regex_replace(line, std::regex("^[0-9]+ +"), "");
+    line = std::regex_replace(line, std::regex("[0-9]+<([^>]*)>"), "$1");
+    line = std::regex_replace(line, std::regex("filecopy-[A-Za-z0-9]{6}"), "filecopy-XXXXXX");
+    calls += std::regex_replace(line, std::regex(" +="), " =") + "\n";
+  }
+  return calls;
+}
+
+class FlushFault : public FaultMatrix, public ::testing::WithParamInterface<FlushCase> {};
+
+TEST_P(FlushFault, IsSeenInOrderAndReported) {
+  const FlushCase& test = GetParam();
+  if (std::string(FILECOPY_STRACE).empty()) {
+    GTEST_SKIP() << "strace is not installed (scripts/install-dependencies.sh installs it)";
+  }
+  const FaultCase row{test.name,   kD,         nullptr, "",   Setup::kUsual,
+                      test.effect, kFlushStep, true,    kKept};
+  const std::vector<std::string> arguments = Prepare(row);
+  if (test.replaced) local_after_["stock.txt"] = export_;
+  const ScratchFolder capture;
+  const std::string trace = capture / "trace";
+  Launch launch;
+  launch.through = {FILECOPY_STRACE, "-f", "-qq", "-y", "-o", trace, "-e", "trace=fsync,/^rename",
+                    // A sanitized build's leak check cannot run under a tracer.
+                    "-E", "ASAN_OPTIONS=detect_leaks=0"};
+  if (test.inject != nullptr) {
+    launch.through.insert(launch.through.end(),
+                          {"-e", std::string("inject=fsync:error=EIO:") + test.inject});
+  }
+  const ProgramRun run = RunWithoutTerminal(arguments, device_.local_folder(), kAtOnce, launch);
+  ASSERT_EQ(run.start_failure, "");
+  // strace names itself as it was called.
+  const std::string refused = std::string(FILECOPY_STRACE) + ": ";
+  if (run.errors.rfind(refused, 0) == 0 && run.errors.find("ptrace") != std::string::npos) {
+    GTEST_SKIP() << "strace cannot trace programs on this machine: " << Lines(run.errors)[0];
+  }
+  CheckReported(row, run);
+  EXPECT_EQ(TracedCalls(ReadFileBytes(trace), device_.local_folder()), test.calls);
+  CheckAftermath(row);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flushes, FlushFault, ::testing::ValuesIn(kFlushCases),
+                         [](const ::testing::TestParamInfo<FlushCase>& test) {
                            return std::string(test.param.name);
                          });
 

@@ -76,6 +76,60 @@ TEST(TrapiTest, ALibraryNameWithoutAFolderIsNeverSearchedFor) {
   }
 }
 
+// The POSIX library's file name changed between its releases, so several
+// paths are tried: the first that exists is loaded, whether or not it can be.
+struct LibraryPathsCase {
+  const char* name;
+  std::vector<std::string> paths;
+  const char* loaded;             // or none
+  std::vector<std::string> said;  // by the message when none is loaded
+};
+
+std::ostream& operator<<(std::ostream& out, const LibraryPathsCase& test) {
+  return out << test.name;
+}
+
+const std::string kBareName = std::filesystem::path(FILECOPY_RAPI_LIBRARY).filename().string();
+
+class LibraryPathsTest : public ::testing::TestWithParam<LibraryPathsCase> {};
+
+TEST_P(LibraryPathsTest, TheFirstThatExistsIsLoaded) {
+  const platform::DynamicLibrary library(GetParam().paths);
+  if (GetParam().loaded != nullptr) {
+    EXPECT_EQ(library.path(), GetParam().loaded);
+    EXPECT_NE(library.Find("CeRapiInit"), nullptr);
+    return;
+  }
+  EXPECT_FALSE(library.loaded());
+  try {
+    ThrowRemoteEntryMissing("CeRapiInit", library);
+  } catch (const RemoteEntryMissing& missing) {
+    for (const std::string& part : GetParam().said) {
+      EXPECT_NE(std::string(missing.what()).find(part), std::string::npos) << missing.what();
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, LibraryPathsTest,
+    ::testing::Values(
+        LibraryPathsCase{"FirstMissingSecondLoaded",
+                         {"/nonexistent/libsynce.so.0", FILECOPY_RAPI_LIBRARY},
+                         FILECOPY_RAPI_LIBRARY,
+                         {}},
+        LibraryPathsCase{"NoneThereEachNamed",
+                         {"/nonexistent/libsynce.so.0", "/nonexistent/librapi.so.2"},
+                         nullptr,
+                         {"/nonexistent/libsynce.so.0", "/nonexistent/librapi.so.2"}},
+        LibraryPathsCase{
+            "FirstThereButNoLibrary", {"/dev/null", FILECOPY_RAPI_LIBRARY}, nullptr, {"/dev/null"}},
+        // The run path would find this one by its name.
+        LibraryPathsCase{"ABareNameAfterAMissingPath",
+                         {"/nonexistent/libsynce.so.0", kBareName},
+                         nullptr,
+                         {"\"" + kBareName + "\" could not be loaded: not an absolute path"}}),
+    [](const ::testing::TestParamInfo<LibraryPathsCase>& test) { return test.param.name; });
+
 TEST(TrapiTest, WithoutTheLibraryBothTransfersFailAndLeaveTheTargetAlone) {
   SimulatedDevice device;
   const TRAPI api("/nonexistent/librapi.so.2");
@@ -121,6 +175,7 @@ struct Script {
   RapiBool read_result = 1;
   RapiDword read_count = 0;
   int reads_left = 1;
+  RapiBool write_result = 1;
 };
 Script g_script;
 
@@ -152,14 +207,24 @@ RapiBool RecordWrite(RapiHandle /*file*/, const void* /*buffer*/, RapiDword size
                      void* /*overlapped*/) {
   g_script.calls.emplace_back("write");
   *count = size;
-  return 1;
+  return g_script.write_result;
 }
 RapiBool RecordClose(RapiHandle /*file*/) {
   g_script.calls.emplace_back("close");
   return 1;
 }
-RapiBool RecordDelete(const RapiChar* /*name*/) {
-  g_script.calls.emplace_back("delete");
+// The device names here are ASCII.
+std::string Named(const char* call, const RapiChar* name) {
+  std::string text = std::string(call) + " ";
+  for (; *name != 0; ++name) text.push_back(static_cast<char>(*name));
+  return text;
+}
+RapiBool RecordDelete(const RapiChar* name) {
+  g_script.calls.push_back(Named("delete", name));
+  return 1;
+}
+RapiBool RecordMove(const RapiChar* /*from*/, const RapiChar* /*to*/) {
+  g_script.calls.emplace_back("move");
   return 1;
 }
 
@@ -205,6 +270,20 @@ TEST_F(RecordingBindingTest, ResourcesAreReleasedDeviceFileFirstConnectionLast) 
   EXPECT_EQ(g_script.calls,
             (std::vector<std::string>{"init", "create", "read", "read", "close", "uninit"}));
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")).size(), 3U);
+}
+
+// Every byte stored is no success while the device says the write failed;
+// the staged file is removed and the device file never replaced.
+TEST_F(RecordingBindingTest, AWriteReportedFailedFailsEvenWithEveryByteStored) {
+  api_.CeDeleteFile.Bind(RecordDelete);
+  api_.CeMoveFile.Bind(RecordMove);
+  g_script.write_result = 0;
+  WriteFileBytes(device_.Local("stock.txt"), RandomBytes(10241, 7));
+  EXPECT_FALSE(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_EQ(TakeReportedCopyErrors(), 1);
+  EXPECT_EQ(g_script.calls,
+            (std::vector<std::string>{"init", "create", "write", "close",
+                                      "delete \\Tarvel\\remanx.exp.filecopy", "uninit"}));
 }
 
 // Staging needs both entries; with one alone the upload writes directly.

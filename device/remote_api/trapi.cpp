@@ -10,9 +10,11 @@ void ThrowRemoteEntryMissing(const char* name, const platform::DynamicLibrary& l
                            " does not provide it");
 }
 
-TRAPI::TRAPI() : TRAPI(platform::RemoteApiLibraryPath()) {}
+TRAPI::TRAPI() : library_(platform::RemoteApiLibrary()) { BindEntries(); }
 
-TRAPI::TRAPI(const std::string& library_path) : library_(library_path) {
+TRAPI::TRAPI(const std::string& library_path) : library_(library_path) { BindEntries(); }
+
+void TRAPI::BindEntries() {
 #define FILECOPY_BIND_ENTRY(name, result, parameters) \
   name.Bind(reinterpret_cast<name##Entry>(library_.Find(#name)));
   FILECOPY_REMOTE_ENTRIES(FILECOPY_BIND_ENTRY)

@@ -63,6 +63,8 @@ class TRAPI {
 #undef FILECOPY_DECLARE_ENTRY
 
  private:
+  void BindEntries();
+
   // Declared last, as the entries only keep a reference for their messages;
   // it is constructed before the constructor body binds them.
   platform::DynamicLibrary library_;

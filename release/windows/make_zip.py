@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the Windows package and its SHA256SUMS line, the same bytes from the
-same inputs wherever and whenever it runs.
+"""Writes the Windows zip package, the same bytes from the same inputs wherever
+and whenever it runs.
 
 Each entry is NAME=PATH, or NAME=text:PATH for a UTF-8 text written as every
 Windows Notepad reads it right: with a byte order mark and CR LF line ends.
@@ -8,7 +8,6 @@ The entries go into the zip in the order given.
 """
 
 import argparse
-import hashlib
 import zipfile
 from pathlib import Path
 
@@ -27,7 +26,6 @@ def content(source):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--zip", required=True, type=Path)
-    parser.add_argument("--sums", required=True, type=Path)
     parser.add_argument("entries", nargs="+", metavar="NAME=[text:]PATH")
     options = parser.parse_args()
 
@@ -41,9 +39,6 @@ def main():
             info.compress_type = zipfile.ZIP_DEFLATED
             archive.writestr(info, content(source), compresslevel=9)
     partial.replace(options.zip)
-
-    digest = hashlib.sha256(options.zip.read_bytes()).hexdigest()
-    options.sums.write_text(f"{digest}  {options.zip.name}\n", "ascii")
 
 
 if __name__ == "__main__":

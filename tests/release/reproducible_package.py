@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The Windows package is reproducible: a copy of the same sources, built in
-other folders, packs the same bytes as the build under test."""
+"""The Windows packages are reproducible: a copy of the same sources, built in
+other folders, packs the same zip and MSI bytes as the build under test."""
 
 import argparse
 import hashlib
@@ -55,14 +55,18 @@ def main():
     parser.add_argument("--build-type", required=True)
     parser.add_argument("--generator", required=True)
     parser.add_argument("--package", required=True, type=Path, help="the zip under test")
-    parser.add_argument("--sums", required=True, type=Path, help="its SHA256SUMS")
+    parser.add_argument("--msi", required=True, type=Path, help="the MSI under test")
+    parser.add_argument("--sums", required=True, type=Path, help="their SHA256SUMS")
     options = parser.parse_args()
 
     faults = layout_faults(options.package)
+    listed = sorted(line.split("  ", 1)[1] for line in options.sums.read_text().splitlines())
+    if listed != sorted([options.package.name, options.msi.name]):
+        faults.append(f"SHA256SUMS lists {listed}, not the zip and the MSI")
     checked = subprocess.run(["sha256sum", "--check", "--strict", options.sums.name],
                              cwd=options.sums.parent, capture_output=True, text=True)
     if checked.returncode != 0:
-        faults.append("SHA256SUMS does not match the zip: " + checked.stdout + checked.stderr)
+        faults.append("SHA256SUMS does not match the packages: " + checked.stdout + checked.stderr)
 
     began = time.monotonic()
     with tempfile.TemporaryDirectory(prefix="filecopy-reproduce-") as temp:
@@ -76,12 +80,14 @@ def main():
         subprocess.run(["cmake", "--build", build, "--target", "package", "--parallel", "2"],
                        check=True, stdout=subprocess.DEVNULL)
         again = build / options.package.name
-        print(f"second build of the package took {time.monotonic() - began:.0f} s")
-        for path in (options.package, again):
+        print(f"second build of the packages took {time.monotonic() - began:.0f} s")
+        for path in (options.package, again, options.msi, build / options.msi.name):
             print(hashlib.sha256(path.read_bytes()).hexdigest(), path)
         if again.read_bytes() != options.package.read_bytes():
             faults.append("the two builds differ in " + ", ".join(
                 differences(options.package, again) or ["the zip's own structure"]))
+        if (build / options.msi.name).read_bytes() != options.msi.read_bytes():
+            faults.append("the two builds' MSIs differ")
         if (build / options.sums.name).read_bytes() != options.sums.read_bytes():
             faults.append("the two SHA256SUMS differ")
 

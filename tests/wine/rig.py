@@ -4,6 +4,7 @@ started in it with its output in files."""
 
 import dataclasses
 import os
+import re
 import select
 import shlex
 import shutil

@@ -13,6 +13,7 @@ These are the cases; rig.py sets up and runs Wine, pe_file.py reads PE files.
 """
 
 import argparse
+import hashlib
 import os
 import random
 import re
@@ -47,6 +48,12 @@ USAGE = (
     "   -u [nazwa_pliku]\tkopiowanie pliku [nazwa_pliku]\n"
     "\t\t\tdla programu Remanex\n\n"
 ).replace("\n", "\r\n").encode("ascii")
+# Beside the zip: the next version's packages, which the ctest fixture
+# windows_package_next_version builds for the MSI case to upgrade to.
+NEXT_VERSION_FOLDER = "next-version"
+# What msiexec ends with when an installation fails (ERROR_INSTALL_FAILURE);
+# Wine's exit status keeps its low byte.
+INSTALL_FAILURE_STATUS = 1603 & 0xFF
 # Names of local files per locale: under C.UTF-8 (ANSI code page 1252) one no
 # single-byte code page holds, so only the wide API can open it; under the
 # Polish locale (code page 1250, as on a Polish Windows) what the staff type.
@@ -738,6 +745,86 @@ class PackageTest(WineTest):
         self.assertEqual(case.calls(), download_calls(2 * CHUNK + 5) + upload_calls(CHUNK + 3))
 
 
+class MsiPackageTest(WineTest):
+    """The MSI as a deployment script runs it, silently: msiexec /i installs it
+    for the whole machine, the next version's package replaces it, this one is
+    then refused, and msiexec /x removes it all. One layout is enough: WoW64,
+    where most users are, or whichever runs here."""
+
+    def setUp(self):
+        if RIG.name == "win32" and os.geteuid() == 0:
+            self.skipTest("the MSI case runs in the WoW64 layout, which this machine runs as root")
+        self.package = Path(OPTIONS.zip).resolve().with_suffix(".msi")
+        (self.next_package,) = (self.package.parent / NEXT_VERSION_FOLDER).glob(
+            "FileCopy-*.msi")
+        self.folder = RIG.prefix / "drive_c" / RIG.layout.program_files / "FileCopy"
+        self.addCleanup(shutil.rmtree, self.folder, ignore_errors=True)
+        # A 32-bit package on 64-bit Windows lists itself in the 32-bit view.
+        redirected = RIG.layout.winearch == "win64" and RIG.layout.machine == "win32"
+        view = "Wow6432Node\\" if redirected else ""
+        self.uninstall_key = rf"HKLM\Software\{view}Microsoft\Windows\CurrentVersion\Uninstall"
+
+    def msiexec(self, action, package):
+        folder = RIG.new_folder("msiexec")
+        log = folder / "msiexec.log"
+        arguments = [action, windows_path(package), "/qn", "/l*v", windows_path(log)]
+        result = RIG.start_program(arguments, folder, RIG.environment(), folder,
+                                   "msiexec.exe").finish(120)
+        return result.status, log.read_text("latin-1")[-3000:] if log.exists() else "no log"
+
+    @staticmethod
+    def digest(content):
+        return hashlib.sha256(content).hexdigest()
+
+    def installed(self):
+        """The installed files' digests, and the version of each FileCopy entry
+        in the Uninstall key with whether it offers Modify."""
+        files = {name: self.digest((self.folder / name).read_bytes())
+                 for name in files_in(self.folder)} if self.folder.exists() else {}
+        entries, values = [], None
+        for line in RIG.wine_tool("reg.exe", "query", self.uninstall_key, "/s").splitlines():
+            if line.startswith("HKEY_"):
+                values = {}
+                entries.append(values)
+            elif values is not None and (value := re.match(r"    (.+?)    REG_\w+    (.*)", line)):
+                values[value.group(1)] = value.group(2)
+        return files, [(entry.get("DisplayVersion"), entry.get("NoModify")) for entry in entries
+                       if entry.get("DisplayName") == "FileCopy"]
+
+    def test_install_upgrade_refusal_of_the_older_and_removal(self):
+        def shipped(package, version):
+            with zipfile.ZipFile(package.with_suffix(".zip")) as archive:
+                files = {name: self.digest(archive.read(name))
+                         for name in ("FileCopy.exe", "README.txt")}
+            return files, [(version, "0x1")]
+
+        older = shipped(self.package, OPTIONS.version)
+        newer = shipped(self.next_package, self.next_package.name.split("-")[1])
+        ended, log = self.msiexec("/i", self.package)
+        self.assertEqual(ended, 0, log)
+        self.assertEqual(self.installed(), older)
+
+        case = self.new_case("installed")
+        program = rf"C:\{RIG.layout.program_files}\FileCopy\FileCopy.exe"
+        content = random_bytes(CHUNK + 9, 13)
+        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+        self.assertSucceeded(case.run("-d", "stock.txt", program=program))
+        self.assertSucceeded(case.run("-u", "stock.txt", program=program))
+        self.assertEqual((case.local / "stock.txt").read_bytes(), content)
+        self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
+
+        # Each step starts from what the one before left.
+        for action, package, status, left in (
+                ("/i", self.next_package, 0, newer),
+                ("/i", self.package, INSTALL_FAILURE_STATUS, newer),
+                ("/x", self.next_package, 0, ({}, []))):
+            step = f"msiexec {action} {package.name}"
+            ended, log = self.msiexec(action, package)
+            self.assertEqual(ended, status, f"{step}:\n{log}")
+            self.assertEqual(self.installed(), left, step)
+        self.assertFalse(self.folder.exists(), "the folder stayed")
+
+
 def interrupt(number, _frame):
     raise KeyboardInterrupt(f"signal {number}: stopping the Wine suite")
 
@@ -771,7 +858,7 @@ def main():
         classes = [ProgramFileTest]
     else:
         classes = [UsageTest, TransferTest, FailureTest, StopTest, UnicodeNameTest,
-                   PlantedLibraryTest, PackageTest]
+                   PlantedLibraryTest, PackageTest, MsiPackageTest]
     if OPTIONS.tests:
         suite = loader.loadTestsFromNames(OPTIONS.tests, module)
     else:

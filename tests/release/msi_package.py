@@ -1,0 +1,155 @@
+#!/usr/bin/env python3
+"""The MSI package's tables, read with msitools: what Windows Installer itself
+would do with it. Wine's installer engine shares code with msitools, so these
+checks, not the Wine case alone, say the package is right for Windows."""
+
+import argparse
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+import uuid
+import zipfile
+from pathlib import Path
+
+# The PE reader the Wine suite uses.
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "wine"))
+from pe_file import PeFile, version_blocks  # noqa: E402
+
+# For the life of the product: a package with another one would not replace
+# the versions installed before it.
+UPGRADE_CODE = "{A2F3591B-69BE-45CC-AA58-9FFC03F6A11A}"
+# The Upgrade table's Attributes, Component's and Word Count's bits.
+ONLY_DETECT = 2
+VERSION_MIN_INCLUSIVE = 256
+VERSION_MAX_INCLUSIVE = 512
+COMPONENT_64_BIT = 256
+NEEDS_NO_ELEVATION = 8
+RT_VERSION = 16
+
+OPTIONS = None
+
+
+def table(package, name):
+    """The rows of a table, each a {column: value}."""
+    text = subprocess.run(["msiinfo", "export", str(package), name], capture_output=True,
+                          text=True, check=True).stdout
+    lines = text.splitlines()
+    columns = lines[0].split("\t")
+    return [dict(zip(columns, line.split("\t"))) for line in lines[3:]]
+
+
+def properties(package):
+    return {row["Property"]: row["Value"] for row in table(package, "Property")}
+
+
+def summary(package):
+    text = subprocess.run(["msiinfo", "suminfo", str(package)], capture_output=True, text=True,
+                          check=True).stdout
+    return dict(re.findall(r"^([^:\n]+): (.*)$", text, re.MULTILINE))
+
+
+def package_code(package):
+    return summary(package)["Revision number (UUID)"]
+
+
+def version_strings(exe):
+    (data,) = [data for key, data in PeFile(exe).resources().items() if key[0] == RT_VERSION]
+    return {name: value for block, _, tables in version_blocks(data)[2]
+            if block == "StringFileInfo" for _, _, strings in tables
+            for name, value, _ in strings}
+
+
+class MsiTablesTest(unittest.TestCase):
+    maxDiff = 4000
+
+    @classmethod
+    def setUpClass(cls):
+        cls.properties = properties(OPTIONS.msi)
+        (cls.next_msi,) = Path(OPTIONS.next_version).glob("FileCopy-*.msi")
+        subprocess.run(["msiextract", "-C", str(OPTIONS.temp), str(OPTIONS.msi)], check=True,
+                       capture_output=True)
+        cls.installed = OPTIONS.temp / "Program Files" / "FileCopy"
+
+    def test_installs_per_machine_and_appears_in_apps_and_features_as_the_exe_says(self):
+        strings = version_strings(self.installed / "FileCopy.exe")
+        self.assertTrue(strings.get("CompanyName"))
+        expected = {"ALLUSERS": "1", "ProductName": "FileCopy", "ProductVersion": OPTIONS.version,
+                    "Manufacturer": strings["CompanyName"], "UpgradeCode": UPGRADE_CODE,
+                    "ARPNOMODIFY": "1"}
+        self.assertEqual({name: self.properties.get(name) for name in expected}, expected)
+        info = summary(OPTIONS.msi)
+        self.assertEqual(info["Template"], "Intel;1033", "a 32-bit package")
+        self.assertEqual(int(info["Source"].split()[0]) & NEEDS_NO_ELEVATION, 0,
+                         "marked as installing without an administrator")
+
+    def test_product_code_follows_the_version_and_package_code_the_content(self):
+        derived = uuid.uuid5(uuid.UUID(UPGRADE_CODE), OPTIONS.version)
+        self.assertEqual(self.properties["ProductCode"], "{" + str(derived).upper() + "}")
+        following = properties(self.next_msi)
+        self.assertEqual(following["UpgradeCode"], UPGRADE_CODE)
+        self.assertNotEqual(following["ProductCode"], self.properties["ProductCode"])
+        codes = {package_code(OPTIONS.msi), package_code(self.next_msi)}
+        self.assertEqual(len(codes), 2, "two packages share a package code")
+        self.assertNotIn("{" + str(uuid.UUID(int=0)) + "}", codes)
+
+    def test_replaces_older_versions_and_stops_under_a_newer_one(self):
+        rows = {int(row["Attributes"]) & ONLY_DETECT: row
+                for row in table(OPTIONS.msi, "Upgrade") if row["UpgradeCode"] == UPGRADE_CODE}
+        self.assertEqual(sorted(rows), [0, ONLY_DETECT], rows)
+        older, newer = rows[0], rows[ONLY_DETECT]
+        self.assertEqual((older["VersionMin"], older["VersionMax"]), ("", OPTIONS.version))
+        self.assertFalse(int(older["Attributes"]) & VERSION_MAX_INCLUSIVE)
+        self.assertEqual((newer["VersionMin"], newer["VersionMax"]), (OPTIONS.version, ""))
+        self.assertFalse(int(newer["Attributes"]) & VERSION_MIN_INCLUSIVE)
+        # Per machine, only secure properties reach the part that installs.
+        secure = self.properties["SecureCustomProperties"].split(";")
+        for row in (older, newer):
+            self.assertIn(row["ActionProperty"], secure)
+        conditions = {row["Condition"]: row["Description"]
+                      for row in table(OPTIONS.msi, "LaunchCondition")}
+        self.assertIn("newer version of FileCopy is installed",
+                      conditions.get(f"NOT {newer['ActionProperty']}", ""))
+        steps = {row["Action"]: int(row["Sequence"])
+                 for row in table(OPTIONS.msi, "InstallExecuteSequence")}
+        self.assertLess(steps["FindRelatedProducts"], steps["LaunchConditions"])
+        self.assertLess(steps["InstallValidate"], steps["RemoveExistingProducts"])
+        self.assertLess(steps["RemoveExistingProducts"], steps["InstallInitialize"])
+
+    def test_puts_the_zips_program_and_readme_in_program_files(self):
+        files = {row["FileName"]: row["Component_"] for row in table(OPTIONS.msi, "File")}
+        self.assertEqual(sorted(files), ["FileCopy.exe", "README.txt"], "the simulator stays out")
+        components = {row["Component"]: row for row in table(OPTIONS.msi, "Component")}
+        folders = {row["Directory"]: row for row in table(OPTIONS.msi, "Directory")}
+        for name, component in files.items():
+            with self.subTest(file=name):
+                self.assertFalse(int(components[component]["Attributes"]) & COMPONENT_64_BIT)
+                folder = folders[components[component]["Directory_"]]
+                self.assertEqual(folder["DefaultDir"], "FileCopy")
+                self.assertEqual(folder["Directory_Parent"], "ProgramFilesFolder")
+                self.assertEqual(folders["ProgramFilesFolder"]["Directory_Parent"], "TARGETDIR")
+        with zipfile.ZipFile(OPTIONS.zip) as package:
+            for name in files:
+                with self.subTest(file=name):
+                    self.assertEqual((self.installed / name).read_bytes(), package.read(name))
+
+
+def main():
+    global OPTIONS
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--msi", required=True, type=Path)
+    parser.add_argument("--zip", required=True, type=Path, help="the zip of the same build")
+    parser.add_argument("--version", required=True, help="the version the build was given")
+    parser.add_argument("--next-version", required=True, type=Path,
+                        help="the folder holding the packages of the next version")
+    OPTIONS = parser.parse_args()
+    with tempfile.TemporaryDirectory(prefix="filecopy-msi-tables-") as temp:
+        OPTIONS.temp = Path(temp)
+        suite = unittest.defaultTestLoader.loadTestsFromTestCase(MsiTablesTest)
+        result = unittest.TextTestRunner(stream=sys.stdout, verbosity=2).run(suite)
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

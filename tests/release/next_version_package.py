@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""Builds the packages of the next version from a copy of the same sources
+(the project's version one patch level up), for the MSI upgrade case, and
+puts them into --output, replacing any built before."""
+
+import argparse
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+from reproducible_package import copy_sources
+
+PROJECT_VERSION = re.compile(r"^(project\(FileCopy VERSION )(\d+)\.(\d+)\.(\d+)\b", re.MULTILINE)
+
+
+def raise_version(lists_file):
+    text = lists_file.read_text("utf-8")
+    found = PROJECT_VERSION.search(text)
+    if not found:
+        sys.exit(f"no project(FileCopy VERSION x.y.z) in {lists_file}")
+    prefix, major, minor, patch = found.groups()
+    version = f"{major}.{minor}.{int(patch) + 1}"
+    lists_file.write_text(text[:found.start()] + prefix + version + text[found.end():], "utf-8")
+    return version
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--source", required=True, type=Path)
+    parser.add_argument("--toolchain", required=True, help="relative to the source folder")
+    parser.add_argument("--build-type", required=True)
+    parser.add_argument("--generator", required=True)
+    parser.add_argument("--output", required=True, type=Path)
+    options = parser.parse_args()
+
+    began = time.monotonic()
+    shutil.rmtree(options.output, ignore_errors=True)
+    options.output.mkdir(parents=True)
+    with tempfile.TemporaryDirectory(prefix="filecopy-next-version-") as temp:
+        source = Path(temp) / "sources"
+        build = Path(temp) / "build"
+        copy_sources(options.source.resolve(), source)
+        version = raise_version(source / "CMakeLists.txt")
+        subprocess.run(["cmake", "-S", source, "-B", build, "-G", options.generator,
+                        f"-DCMAKE_TOOLCHAIN_FILE={source / options.toolchain}",
+                        f"-DCMAKE_BUILD_TYPE={options.build_type}", "-DBUILD_TESTING=OFF"],
+                       check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", build, "--target", "package", "--parallel", "2"],
+                       check=True, stdout=subprocess.DEVNULL)
+        packages = sorted(build.glob(f"FileCopy-{version}-*.*"))
+        for package in packages:
+            shutil.copyfile(package, options.output / package.name)
+    print(f"built {', '.join(package.name for package in packages)} in "
+          f"{time.monotonic() - began:.0f} s")
+    return 0 if len(packages) == 2 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
