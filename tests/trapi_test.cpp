@@ -279,7 +279,7 @@ TEST_F(RecordingBindingTest, AWriteReportedFailedFailsEvenWithEveryByteStored) {
   api_.CeMoveFile.Bind(RecordMove);
   g_script.write_result = 0;
   WriteFileBytes(device_.Local("stock.txt"), RandomBytes(10241, 7));
-  EXPECT_FALSE(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile));
+  EXPECT_EQ(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile), CopyOutcome::kFailed);
   EXPECT_EQ(TakeReportedCopyErrors(), 1);
   EXPECT_EQ(g_script.calls,
             (std::vector<std::string>{"init", "create", "write", "close",
