@@ -61,24 +61,31 @@ std::u16string DevicePath(const RapiChar* path) {
 
 }  // namespace
 
+// The connection entries log themselves, under the lock a CeRapiUninit from
+// another thread takes too.
 #ifndef FILECOPY_SIM_OMIT_CeRapiInit
-RapiResult FILECOPY_RAPI_CALL CeRapiInit() {
-  const RapiResult result = simulator.Connect();
-  sim::CallLog& log = simulator.Log();
-  if (log.IsActive()) log.Begin("CeRapiInit").ReturnsHex(static_cast<std::uint32_t>(result)).End();
+RapiResult FILECOPY_RAPI_CALL CeRapiInit() { return simulator.Connect(); }
+#endif
+
+#ifndef FILECOPY_SIM_OMIT_CeRapiInitEx
+RapiResult FILECOPY_RAPI_CALL CeRapiInitEx(RapiInit* init) {
+  if (!init || init->size != sizeof(RapiInit)) return simulator.RefuseInit(init);
+  sim::HostDescriptor event{};
+  const auto report = [](void* destination, std::int32_t outcome) {
+    static_cast<RapiInit*>(destination)->result = outcome;
+  };
+  const RapiResult result = simulator.ConnectInBackground(init, report, event);
+#ifdef _WIN32
+  if (result == sim::Simulator::kOk) init->event = event;
+#else
+  if (result == sim::Simulator::kOk) init->event = static_cast<RapiHandle>(event);
+#endif
   return result;
 }
 #endif
 
 #ifndef FILECOPY_SIM_OMIT_CeRapiUninit
-RapiResult FILECOPY_RAPI_CALL CeRapiUninit() {
-  const RapiResult result = simulator.Disconnect();
-  sim::CallLog& log = simulator.Log();
-  if (log.IsActive()) {
-    log.Begin("CeRapiUninit").ReturnsHex(static_cast<std::uint32_t>(result)).End();
-  }
-  return result;
-}
+RapiResult FILECOPY_RAPI_CALL CeRapiUninit() { return simulator.Disconnect(); }
 #endif
 
 #ifndef FILECOPY_SIM_OMIT_CeCreateFile

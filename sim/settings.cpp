@@ -54,6 +54,9 @@ Settings ReadSettings() {
   settings.fail_read_after = reader.Count("FILECOPY_SIM_FAIL_READ_AFTER");
   settings.fail_write_after = reader.Count("FILECOPY_SIM_FAIL_WRITE_AFTER");
   settings.short_write_after = reader.Count("FILECOPY_SIM_SHORT_WRITE_AFTER");
+  settings.connect_delay_ms = reader.Count("FILECOPY_SIM_CONNECT_DELAY_MS").value_or(0);
+  settings.no_device = reader.Flag("FILECOPY_SIM_NO_DEVICE");
+  settings.call_delay_ms = reader.Count("FILECOPY_SIM_CALL_DELAY_MS").value_or(0);
   return settings;
 }
 

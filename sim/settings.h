@@ -20,7 +20,13 @@ struct Settings {
   std::optional<std::uint64_t> fail_read_after;
   std::optional<std::uint64_t> fail_write_after;
   std::optional<std::uint64_t> short_write_after;
-  // False when a fault variable holds neither a 0/1 flag nor a byte count,
+  // How the device docks: connect_delay_ms after the call, or never until the
+  // program gives up with CeRapiUninit.
+  std::uint64_t connect_delay_ms = 0;
+  bool no_device = false;
+  // What each read and write waits first, as over a slow link.
+  std::uint64_t call_delay_ms = 0;
+  // False when a fault variable holds neither a 0/1 flag nor a count,
   // so a mistyped fault cannot pass for a clean run.
   bool well_formed = true;
 };

@@ -27,23 +27,101 @@ bool IsDirectory(const HostPath& path) {
 
 }  // namespace
 
+Simulator::~Simulator() {
+  std::unique_ptr<Background> stopped;
+  {
+    const HostLock::Hold hold(lock_);
+    stopped = CutShort();
+  }
+  stopped.reset();
+}
+
 std::int32_t Simulator::Connect() {
-  files_.Clear();
-  bytes_read_ = 0;
-  bytes_written_ = 0;
-  deletes_ = 0;
-  settings_ = ReadSettings();
-  const bool logging = log_.Open(settings_.log);
-  connected_ = logging && settings_.well_formed && !settings_.fail_connect && settings_.root &&
-               IsDirectory(*settings_.root);
-  return connected_ ? kOk : kFail;
+  HostEvent cancel;
+  std::unique_ptr<Background> stopped;
+  Docking docking;
+  std::uint64_t attempt = 0;
+  {
+    const HostLock::Hold hold(lock_);
+    stopped = CutShort();
+    docking = Begin();
+    attempt = attempt_;
+    if (docking.Waits()) {
+      cancel = HostEvent::Create();
+      if (cancel.IsOpen()) {
+        waiting_ = &cancel;
+      } else {
+        docking = {kFail, 0};
+      }
+    }
+  }
+  stopped.reset();
+  if (docking.Waits()) cancel.Wait(docking.delay);
+  const HostLock::Hold hold(lock_);
+  if (waiting_ == &cancel) waiting_ = nullptr;
+  const std::int32_t result = Conclude(attempt, docking.outcome);
+  LogResult("CeRapiInit", result);
+  return result;
+}
+
+std::int32_t Simulator::ConnectInBackground(void* init, Report report, HostDescriptor& event) {
+  auto background = std::make_unique<Background>();
+  background->init = init;
+  background->report = report;
+  background->event = HostEvent::Create();
+  background->cancel = HostEvent::Create();
+  std::unique_ptr<Background> stopped;
+  std::int32_t result = kFail;
+  {
+    const HostLock::Hold hold(lock_);
+    stopped = CutShort();
+    background->docking = Begin();
+    background->attempt = attempt_;
+    bool started = background->event.IsOpen() && background->cancel.IsOpen();
+    if (started && !background->docking.Waits()) {
+      Publish(*background);
+    } else if (started) {
+      Background& pending = *background;
+      pending.thread = HostThread::Start([this, &pending] { Settle(pending); });
+      started = pending.thread.IsRunning();
+    }
+    if (started) {
+      event = background->event.Waitable();
+      background_ = std::move(background);
+      result = kOk;
+    }
+    if (log_.IsActive()) {
+      log_.Begin("CeRapiInitEx").Pointer(init).ReturnsHex(static_cast<std::uint32_t>(result)).End();
+    }
+  }
+  stopped.reset();
+  return result;
+}
+
+std::int32_t Simulator::RefuseInit(const void* init) {
+  const HostLock::Hold hold(lock_);
+  if (log_.IsActive()) {
+    log_.Begin("CeRapiInitEx")
+        .Pointer(init)
+        .ReturnsHex(static_cast<std::uint32_t>(kInvalidArgument))
+        .End();
+  }
+  return kInvalidArgument;
 }
 
 std::int32_t Simulator::Disconnect() {
-  if (!connected_) return kFail;
-  files_.Clear();
-  connected_ = false;
-  return kOk;
+  std::unique_ptr<Background> stopped;
+  std::int32_t result = kFail;
+  {
+    const HostLock::Hold hold(lock_);
+    if (connected_ || waiting_ || background_) result = kOk;
+    stopped = CutShort();
+    files_.Clear();
+    connected_ = false;
+    LogResult("CeRapiUninit", result);
+  }
+  stopped.reset();
+  return result;
 }
 
 std::uint32_t Simulator::Open(std::u16string_view device_path, const OpenRequest& request) {
@@ -79,6 +157,7 @@ bool Simulator::Read(std::uint32_t handle, void* buffer, std::uint32_t count, st
   done = 0;
   OpenFile* file = Readable(handle);
   if (!file) return false;
+  if (settings_.call_delay_ms != 0) HostPause(settings_.call_delay_ms);
   const Allowance allowance = AllowRead(settings_, bytes_read_, count);
   if (allowance.fails) return false;
   const std::optional<std::size_t> got = file->file.Read(buffer, allowance.count);
@@ -93,6 +172,7 @@ bool Simulator::Write(std::uint32_t handle, const void* buffer, std::uint32_t co
   done = 0;
   OpenFile* file = Writable(handle);
   if (!file) return false;
+  if (settings_.call_delay_ms != 0) HostPause(settings_.call_delay_ms);
   const Allowance allowance = AllowWrite(settings_, bytes_written_, count);
   if (!file->file.Write(buffer, allowance.count)) return false;
   done = allowance.count;
@@ -137,6 +217,56 @@ bool Simulator::Move(std::u16string_view existing_path, std::u16string_view new_
   // As on Windows CE: the source exists and is not open, and nothing is replaced.
   if (!entry || files_.Conflicts(entry->identity, true) || LookUpHostEntry(*to)) return false;
   return RenameHostEntry(*from, *to);
+}
+
+Simulator::Docking Simulator::Begin() {
+  files_.Clear();
+  bytes_read_ = 0;
+  bytes_written_ = 0;
+  deletes_ = 0;
+  connected_ = false;
+  settings_ = ReadSettings();
+  const bool logging = log_.Open(settings_.log);
+  const bool docks = logging && settings_.well_formed && !settings_.fail_connect &&
+                     settings_.root && IsDirectory(*settings_.root);
+  Docking docking{docks ? kOk : kFail, settings_.connect_delay_ms};
+  // A mistyped variable may be the delay itself: fail at once, never wait.
+  if (!settings_.well_formed) {
+    docking.delay = 0;
+  } else if (settings_.no_device) {
+    docking.delay = std::nullopt;
+  }
+  return docking;
+}
+
+std::unique_ptr<Simulator::Background> Simulator::CutShort() {
+  ++attempt_;
+  if (waiting_) std::exchange(waiting_, nullptr)->Set();
+  if (background_) background_->cancel.Set();
+  return std::move(background_);
+}
+
+std::int32_t Simulator::Conclude(std::uint64_t attempt, std::int32_t outcome) {
+  // Cut short: the session is someone else's now.
+  if (attempt != attempt_) return kFail;
+  connected_ = outcome == kOk;
+  return outcome;
+}
+
+void Simulator::Publish(Background& background) {
+  connected_ = background.docking.outcome == kOk;
+  background.report(background.init, background.docking.outcome);
+  background.event.Set();
+}
+
+void Simulator::LogResult(const char* entry, std::int32_t result) {
+  if (log_.IsActive()) log_.Begin(entry).ReturnsHex(static_cast<std::uint32_t>(result)).End();
+}
+
+void Simulator::Settle(Background& background) {
+  background.cancel.Wait(background.docking.delay);
+  const HostLock::Hold hold(lock_);
+  if (background.attempt == attempt_) Publish(background);
 }
 
 std::optional<HostPath> Simulator::HostPathOf(std::u16string_view device_path) const {

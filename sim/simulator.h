@@ -1,21 +1,28 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 
 #include "sim/call_log.h"
 #include "sim/handle_table.h"
+#include "sim/host_event.h"
 #include "sim/settings.h"
 
 namespace sim {
 
 // The simulated handheld: one connection at a time, its open files and the
-// faults the environment asked for. Not thread-safe; neither is the program.
+// faults the environment asked for. Calls come from one thread at a time, as
+// the program makes them, except that CeRapiUninit may come from another
+// thread to give up on a device that has not docked; the connection's own
+// state is locked for that, the file calls stay lock-free.
 class Simulator {
  public:
   static constexpr std::int32_t kOk = 0;
   static constexpr std::int32_t kFail = static_cast<std::int32_t>(0x80004005U);
+  static constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057U);
   static constexpr std::uint32_t kInvalidHandle = 0xFFFFFFFFU;
 
   struct OpenRequest {
@@ -25,8 +32,26 @@ class Simulator {
     std::uint32_t disposition = 0;
   };
 
-  // Rereads the environment and starts a fresh session; the result as an HRESULT.
+  // Stores a background connection's outcome where its caller reads it
+  // (CeRapiInitEx's structure), just before the event is set.
+  using Report = void (*)(void* init, std::int32_t outcome);
+
+  Simulator() = default;
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  // CeRapiInit: rereads the environment and starts a fresh session, ending
+  // any other; returns, as an HRESULT, once the device has docked, the
+  // connection has failed or CeRapiUninit has cut it short.
   std::int32_t Connect();
+  // CeRapiInitEx: the same, returning at once; the outcome goes to report and
+  // then event, set once the connection is made or has failed.
+  std::int32_t ConnectInBackground(void* init, Report report, HostDescriptor& event);
+  // CeRapiInitEx without a structure of the right size: nothing changes.
+  std::int32_t RefuseInit(const void* init);
+  // CeRapiUninit: ends the session and releases the event, giving up on a
+  // device still awaited.
   std::int32_t Disconnect();
   std::uint32_t Open(std::u16string_view device_path, const OpenRequest& request);
   // done is what the call stored through its count pointer.
@@ -41,12 +66,53 @@ class Simulator {
   CallLog& Log() { return log_; }
 
  private:
+  // How an attempt settles: at once (delay 0), after delay milliseconds, or
+  // never (no delay) until it is cut short.
+  struct Docking {
+    std::int32_t outcome = kFail;
+    std::optional<std::uint64_t> delay = 0;
+    bool Waits() const { return !delay || *delay != 0; }
+  };
+
+  // A connection CeRapiInitEx started, settling on a thread of its own.
+  struct Background {
+    void* init = nullptr;
+    Report report = nullptr;
+    std::uint64_t attempt = 0;
+    Docking docking;
+    HostEvent event;  // the caller's
+    HostEvent cancel;
+    HostThread thread;  // last, so it is joined before the events close
+  };
+
+  // These run with lock_ held; a background connection taken from them is
+  // joined once it is released, as its thread needs the lock to end.
+  Docking Begin();
+  // Ends the current attempt, waking whatever waits for it, and hands back
+  // the background connection.
+  std::unique_ptr<Background> CutShort();
+  // The result of an attempt that has waited for the device.
+  std::int32_t Conclude(std::uint64_t attempt, std::int32_t outcome);
+  void Publish(Background& background);
+  void LogResult(const char* entry, std::int32_t result);
+
+  // On the background connection's thread.
+  void Settle(Background& background);
+
   std::optional<HostPath> HostPathOf(std::u16string_view device_path) const;
   OpenFile* Readable(std::uint32_t handle);
   OpenFile* Writable(std::uint32_t handle);
 
+  HostLock lock_;
+  // Counts attempts and their ends, so a waiter woken late knows it was cut short.
+  std::uint64_t attempt_ = 0;
+  // The cancel event of a CeRapiInit waiting for the device.
+  HostEvent* waiting_ = nullptr;
+  std::unique_ptr<Background> background_;
+  // Also set by the background connection; read unlocked by file calls.
+  std::atomic<bool> connected_{false};
+
   Settings settings_;
-  bool connected_ = false;
   // Empty while not connected, so handles work only inside a connection.
   HandleTable files_;
   std::uint64_t bytes_read_ = 0;

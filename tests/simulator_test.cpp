@@ -2,14 +2,19 @@
 // its entries looked up by name and typed from the program's own list.
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device/remote_api/remote_entries.h"
@@ -19,6 +24,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr RapiResult kFail = static_cast<RapiResult>(0x80004005U);
+constexpr RapiResult kInvalidArgument = static_cast<RapiResult>(0x80070057U);
+// What a CeRapiInitEx structure holds until the simulator fills it in.
+constexpr RapiResult kUnsettled = 0x1234;
 constexpr RapiDword kReadWrite = kRapiGenericRead | kRapiGenericWrite;
 constexpr const char* kVariables[] = {"FILECOPY_SIM_ROOT",
                                       "FILECOPY_SIM_LOG",
@@ -29,7 +37,10 @@ constexpr const char* kVariables[] = {"FILECOPY_SIM_ROOT",
                                       "FILECOPY_SIM_FAIL_MOVE",
                                       "FILECOPY_SIM_FAIL_READ_AFTER",
                                       "FILECOPY_SIM_FAIL_WRITE_AFTER",
-                                      "FILECOPY_SIM_SHORT_WRITE_AFTER"};
+                                      "FILECOPY_SIM_SHORT_WRITE_AFTER",
+                                      "FILECOPY_SIM_CONNECT_DELAY_MS",
+                                      "FILECOPY_SIM_NO_DEVICE",
+                                      "FILECOPY_SIM_CALL_DELAY_MS"};
 
 struct Entries {
 #define FILECOPY_ENTRY_FIELD(name, result, parameters) name##Entry name = nullptr;
@@ -68,6 +79,22 @@ void Put(const fs::path& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;
 }
 
+std::int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               start)
+      .count();
+}
+
+// Whether CeRapiInitEx's event, a descriptor on POSIX, is set within the time.
+bool IsSet(RapiHandle event, int milliseconds) {
+  pollfd watched{static_cast<int>(event), POLLIN, 0};
+  return poll(&watched, 1, milliseconds) == 1 && (watched.revents & POLLIN) != 0;
+}
+
+bool IsOpenDescriptor(RapiHandle descriptor) {
+  return fcntl(static_cast<int>(descriptor), F_GETFD) != -1;
+}
+
 // Whether this process still has the host file open.
 bool HostHolds(const fs::path& path) {
   for (const auto& descriptor : fs::directory_iterator("/proc/self/fd")) {
@@ -101,6 +128,15 @@ class SimulatorTest : public ::testing::Test {
 
   static void Connect() { ASSERT_EQ(Sim().CeRapiInit(), 0); }
 
+  // The outcome of connecting through CeRapiInit, or CeRapiInitEx then its event.
+  static RapiResult ConnectThrough(bool init_ex) {
+    if (!init_ex) return Sim().CeRapiInit();
+    RapiInit init{sizeof(RapiInit), 0, kUnsettled};
+    EXPECT_EQ(Sim().CeRapiInitEx(&init), 0);
+    EXPECT_TRUE(IsSet(init.event, 10000));
+    return init.result;
+  }
+
   static RapiHandle Open(std::u16string_view path, RapiDword access, RapiDword share,
                          RapiDword disposition) {
     return Sim().CeCreateFile(Wide(path).data(), access, share, nullptr, disposition,
@@ -133,26 +169,140 @@ class SimulatorTest : public ::testing::Test {
 using SimulatorConnection = SimulatorTest;
 
 TEST_F(SimulatorConnection, NeedsAnExistingRootAUsableLogAndWellFormedFaults) {
-  unsetenv("FILECOPY_SIM_ROOT");
-  EXPECT_EQ(Sim().CeRapiInit(), kFail);
-  Set("FILECOPY_SIM_ROOT", "");
-  EXPECT_EQ(Sim().CeRapiInit(), kFail);
-  Set("FILECOPY_SIM_ROOT", (folder_ / "absent").string());
-  EXPECT_EQ(Sim().CeRapiInit(), kFail);
-  Set("FILECOPY_SIM_ROOT", root_.string());
-  Set("FILECOPY_SIM_LOG", (folder_ / "absent" / "calls.log").string());
-  EXPECT_EQ(Sim().CeRapiInit(), kFail);
-  unsetenv("FILECOPY_SIM_LOG");
-  Set("FILECOPY_SIM_FAIL_READ_AFTER", "ten");
-  EXPECT_EQ(Sim().CeRapiInit(), kFail);
-  Set("FILECOPY_SIM_FAIL_READ_AFTER", "10");
-  Set("FILECOPY_SIM_FAIL_CONNECT", "2");
-  EXPECT_EQ(Sim().CeRapiInit(), kFail);
-  Set("FILECOPY_SIM_FAIL_CONNECT", "1");
-  EXPECT_EQ(Sim().CeRapiInit(), kFail);
-  Set("FILECOPY_SIM_FAIL_CONNECT", "0");
-  EXPECT_EQ(Sim().CeRapiInit(), 0);
+  for (const bool init_ex : {true, false}) {
+    SCOPED_TRACE(init_ex ? "CeRapiInitEx" : "CeRapiInit");
+    unsetenv("FILECOPY_SIM_ROOT");
+    EXPECT_EQ(ConnectThrough(init_ex), kFail);
+    Set("FILECOPY_SIM_ROOT", "");
+    EXPECT_EQ(ConnectThrough(init_ex), kFail);
+    Set("FILECOPY_SIM_ROOT", (folder_ / "absent").string());
+    EXPECT_EQ(ConnectThrough(init_ex), kFail);
+    Set("FILECOPY_SIM_ROOT", root_.string());
+    Set("FILECOPY_SIM_LOG", (folder_ / "absent" / "calls.log").string());
+    EXPECT_EQ(ConnectThrough(init_ex), kFail);
+    unsetenv("FILECOPY_SIM_LOG");
+    Set("FILECOPY_SIM_FAIL_READ_AFTER", "ten");
+    EXPECT_EQ(ConnectThrough(init_ex), kFail);
+    // Mistyped, a delay fails at once rather than wait, even for no device.
+    Set("FILECOPY_SIM_NO_DEVICE", "1");
+    EXPECT_EQ(ConnectThrough(init_ex), kFail);
+    Set("FILECOPY_SIM_FAIL_READ_AFTER", "10");
+    for (const char* delay : {"FILECOPY_SIM_CONNECT_DELAY_MS", "FILECOPY_SIM_NO_DEVICE",
+                              "FILECOPY_SIM_CALL_DELAY_MS"}) {
+      Set(delay, "soon");
+      EXPECT_EQ(ConnectThrough(init_ex), kFail) << delay;
+      unsetenv(delay);
+    }
+    Set("FILECOPY_SIM_FAIL_CONNECT", "2");
+    EXPECT_EQ(ConnectThrough(init_ex), kFail);
+    Set("FILECOPY_SIM_FAIL_CONNECT", "1");
+    EXPECT_EQ(ConnectThrough(init_ex), kFail);
+    Set("FILECOPY_SIM_FAIL_CONNECT", "0");
+    EXPECT_EQ(ConnectThrough(init_ex), 0);
+  }
 }
+
+TEST_F(SimulatorConnection, CeRapiInitExRefusesAMissingOrMissizedStructureAndChangesNothing) {
+  Put(root_ / "a", "data");
+  Connect();
+  const RapiHandle file = Open(u"\\a", kRapiGenericRead, 0, kRapiOpenExisting);
+  EXPECT_EQ(Sim().CeRapiInitEx(nullptr), kInvalidArgument);
+  for (const std::size_t size : {std::size_t{0}, sizeof(RapiInit) - 1, sizeof(RapiInit) + 1}) {
+    RapiInit init{static_cast<RapiDword>(size), 77, kUnsettled};
+    EXPECT_EQ(Sim().CeRapiInitEx(&init), kInvalidArgument) << size;
+    EXPECT_EQ(init.event, 77U);
+    EXPECT_EQ(init.result, kUnsettled);
+  }
+  // The session goes on.
+  std::string data;
+  EXPECT_EQ(Read(file, 4, data), 1U);
+  EXPECT_EQ(data, "data");
+}
+
+struct DockingCase {
+  const char* name;
+  const char* variable;
+  const char* value;
+  bool set_on_return;
+  bool docks;
+  std::int64_t earliest_ms;
+};
+
+std::ostream& operator<<(std::ostream& out, const DockingCase& test) { return out << test.name; }
+
+class SimulatorDocking : public SimulatorTest, public ::testing::WithParamInterface<DockingCase> {};
+
+TEST_P(SimulatorDocking, CeRapiInitExReturnsAtOnceAndSetsItsEventOnceDocked) {
+  const DockingCase& test = GetParam();
+  Put(root_ / "a", "data");
+  if (test.variable) Set(test.variable, test.value);
+  const auto start = std::chrono::steady_clock::now();
+  RapiInit init{sizeof(RapiInit), 0, kUnsettled};
+  ASSERT_EQ(Sim().CeRapiInitEx(&init), 0);
+  EXPECT_LT(MillisecondsSince(start), 400);
+  EXPECT_NE(fcntl(static_cast<int>(init.event), F_GETFD) & FD_CLOEXEC, 0);
+  EXPECT_EQ(IsSet(init.event, 0), test.set_on_return);
+  // Not docked yet: the device's files are out of reach.
+  if (!test.set_on_return) {
+    EXPECT_EQ(Open(u"\\a", kRapiGenericRead, 1, kRapiOpenExisting), kRapiInvalidHandle);
+  }
+  EXPECT_EQ(IsSet(init.event, test.docks ? 10000 : 500), test.docks);
+  EXPECT_GE(MillisecondsSince(start), test.earliest_ms);
+  EXPECT_EQ(init.result, test.docks ? 0 : kUnsettled);
+  EXPECT_EQ(Open(u"\\a", kRapiGenericRead, 1, kRapiOpenExisting) != kRapiInvalidHandle, test.docks);
+  // Given up on from another thread, the wait ends at once and takes the event along.
+  const auto given_up = std::chrono::steady_clock::now();
+  RapiResult uninit = kUnsettled;
+  std::thread([&uninit] { uninit = Sim().CeRapiUninit(); }).join();
+  EXPECT_EQ(uninit, 0);
+  EXPECT_LT(MillisecondsSince(given_up), 2000);
+  EXPECT_FALSE(IsOpenDescriptor(init.event));
+  EXPECT_EQ(init.result, test.docks ? 0 : kUnsettled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, SimulatorDocking,
+    ::testing::Values(DockingCase{"Docked", nullptr, nullptr, true, true, 0},
+                      DockingCase{"DockingLate", "FILECOPY_SIM_CONNECT_DELAY_MS", "1000", false,
+                                  true, 1000},
+                      DockingCase{"NeverDocking", "FILECOPY_SIM_NO_DEVICE", "1", false, false, 0}),
+    [](const ::testing::TestParamInfo<DockingCase>& test) { return test.param.name; });
+
+class SimulatorWaiting : public SimulatorTest, public ::testing::WithParamInterface<DockingCase> {};
+
+TEST_P(SimulatorWaiting, CeRapiInitReturnsOnceDockedOrCutShortFromAnotherThread) {
+  const DockingCase& test = GetParam();
+  const fs::path log = folder_ / "calls.log";
+  Set("FILECOPY_SIM_LOG", log.string());
+  Set(test.variable, test.value);
+  const auto start = std::chrono::steady_clock::now();
+  std::atomic<bool> returned{false};
+  RapiResult result = kUnsettled;
+  std::thread connecting([&result, &returned] {
+    result = Sim().CeRapiInit();
+    returned = true;
+  });
+  if (!test.docks) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(returned);
+    EXPECT_EQ(Sim().CeRapiUninit(), 0);
+  }
+  connecting.join();
+  EXPECT_GE(MillisecondsSince(start), test.earliest_ms);
+  EXPECT_LT(MillisecondsSince(start), 10000);
+  EXPECT_EQ(result, test.docks ? 0 : kFail);
+  EXPECT_EQ(Contents(log), test.docks ? "CeRapiInit() = 0x00000000\n"
+                                      : "CeRapiUninit() = 0x00000000\nCeRapiInit() = 0x80004005\n");
+  EXPECT_EQ(Open(u"\\a", kReadWrite, 0, kRapiCreateNew) != kRapiInvalidHandle, test.docks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, SimulatorWaiting,
+    ::testing::Values(
+        DockingCase{"DockingLate", "FILECOPY_SIM_CONNECT_DELAY_MS", "500", false, true, 500},
+        DockingCase{"DockingTooLate", "FILECOPY_SIM_CONNECT_DELAY_MS", "60000", false, false, 300},
+        DockingCase{"NeverDocking", "FILECOPY_SIM_NO_DEVICE", "1", false, false, 300}),
+    [](const ::testing::TestParamInfo<DockingCase>& test) { return test.param.name; });
 
 TEST_F(SimulatorConnection, CallsOutsideAConnectionFail) {
   Put(root_ / "a", "data");
@@ -436,6 +586,24 @@ TEST_F(SimulatorFaults, WritesStopAtTheLimitFailingOrShort) {
   }
 }
 
+TEST_F(SimulatorFaults, EachReadAndWriteWaitsOnASlowLink) {
+  Set("FILECOPY_SIM_CALL_DELAY_MS", "150");
+  Connect();
+  RapiHandle file = Open(u"\\a", kReadWrite, 0, kRapiCreateNew);
+  std::vector<RapiDword> counts;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Write(file, "ab", counts), 1U);
+  EXPECT_EQ(Write(file, "c", counts), 1U);
+  EXPECT_GE(MillisecondsSince(start), 300);
+  Sim().CeCloseHandle(file);
+  file = Open(u"\\a", kRapiGenericRead, 0, kRapiOpenExisting);
+  std::string data;
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Read(file, 10, data), 1U);
+  EXPECT_GE(MillisecondsSince(start), 150);
+  EXPECT_EQ(data, "abc");
+}
+
 TEST_F(SimulatorFaults, FailedCloseStillReleasesTheHandle) {
   Set("FILECOPY_SIM_FAIL_CLOSE", "1");
   Connect();
@@ -480,6 +648,8 @@ TEST_F(SimulatorLog, RecordsEachCallInOrder) {
   Write(file, "hello", counts);
   RapiDword high = 0;
   Sim().CeGetFileSize(file, &high);
+  Sim().CeGetFileSize(file, nullptr);
+  Sim().CeGetFileSize(0x999, &high);
   Read(file, 10240, data);
   Sim().CeReadFile(file, nullptr, 0, nullptr, nullptr);
   Sim().CeCloseHandle(file);
@@ -500,6 +670,8 @@ TEST_F(SimulatorLog, RecordsEachCallInOrder) {
             "null) = 0x00000100\n"
             "CeWriteFile(0x00000100, ptr, 5, ptr, null) = 1 [5]\n"
             "CeGetFileSize(0x00000100, ptr) = 5 [0]\n"
+            "CeGetFileSize(0x00000100, null) = 5\n"
+            "CeGetFileSize(0x00000999, ptr) = 4294967295\n"
             "CeReadFile(0x00000100, ptr, 10240, ptr, null) = 1 [0]\n"
             "CeReadFile(0x00000100, null, 0, null, null) = 1\n"
             "CeCloseHandle(0x00000100) = 1\n"
@@ -519,7 +691,16 @@ TEST_F(SimulatorLog, RecordsARefusedConnection) {
   Set("FILECOPY_SIM_LOG", log.string());
   Set("FILECOPY_SIM_FAIL_CONNECT", "1");
   EXPECT_EQ(Sim().CeRapiInit(), kFail);
-  EXPECT_EQ(Contents(log), "CeRapiInit() = 0x80004005\n");
+  // CeRapiInitEx's own result; the failure comes through its structure.
+  RapiInit init{sizeof(RapiInit), 0, kUnsettled};
+  EXPECT_EQ(Sim().CeRapiInitEx(&init), 0);
+  EXPECT_EQ(Sim().CeRapiInitEx(nullptr), kInvalidArgument);
+  EXPECT_EQ(Sim().CeRapiUninit(), 0);
+  EXPECT_EQ(Contents(log),
+            "CeRapiInit() = 0x80004005\n"
+            "CeRapiInitEx(ptr) = 0x00000000\n"
+            "CeRapiInitEx(null) = 0x80070057\n"
+            "CeRapiUninit() = 0x00000000\n");
 }
 
 // The variants lack exactly the entries they omit, and only those.
@@ -528,13 +709,15 @@ TEST(SimulatorVariants, LackOnlyTheirOmittedEntries) {
   const Entries no_process = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_CREATE_PROCESS, RTLD_NOW));
   const Entries no_read = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_READ_FILE, RTLD_NOW));
   const Entries no_staging = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_DELETE_AND_MOVE, RTLD_NOW));
+  const Entries no_init_ex = Bind(dlopen(FILECOPY_SIMULATOR_WITHOUT_INIT_EX, RTLD_NOW));
 #define FILECOPY_CHECK_ENTRY(name, result, parameters)                                     \
   EXPECT_NE(full.name, nullptr) << #name;                                                  \
   EXPECT_EQ(no_process.name == nullptr, std::string(#name) == "CeCreateProcess") << #name; \
   EXPECT_EQ(no_read.name == nullptr, std::string(#name) == "CeReadFile") << #name;         \
   EXPECT_EQ(no_staging.name == nullptr,                                                    \
             std::string(#name) == "CeDeleteFile" || std::string(#name) == "CeMoveFile")    \
-      << #name;
+      << #name;                                                                            \
+  EXPECT_EQ(no_init_ex.name == nullptr, std::string(#name) == "CeRapiInitEx") << #name;
   FILECOPY_REMOTE_ENTRIES(FILECOPY_CHECK_ENTRY)
 #undef FILECOPY_CHECK_ENTRY
 }

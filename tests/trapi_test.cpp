@@ -24,9 +24,9 @@ std::vector<std::string> BoundEntries(const TRAPI& api) {
 }
 
 const std::vector<std::string> kAllEntries = {
-    "CeCreateFile", "CeWriteFile",       "CeCloseHandle",   "CeGetFileSize",
-    "CeReadFile",   "CeCreateDirectory", "CeCreateProcess", "CeGetSystemInfo",
-    "CeRapiUninit", "CeRapiInit",        "CeDeleteFile",    "CeMoveFile"};
+    "CeCreateFile",      "CeWriteFile",     "CeCloseHandle",   "CeGetFileSize", "CeReadFile",
+    "CeCreateDirectory", "CeCreateProcess", "CeGetSystemInfo", "CeRapiUninit",  "CeRapiInit",
+    "CeDeleteFile",      "CeMoveFile",      "CeRapiInitEx"};
 
 TEST(TrapiTest, BindsEveryEntryOfACompleteLibrary) {
   const TRAPI api(FILECOPY_RAPI_LIBRARY);
