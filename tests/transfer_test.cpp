@@ -86,7 +86,7 @@ TEST_F(TransferTest, DownloadSendsTheCallsInOrderWithTheirArguments) {
   ASSERT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),
             CopyOutcome::kCopied);
   EXPECT_EQ(device_.Calls(),
-            "CeRapiInit() = 0x00000000\n"
+            "CeRapiInitEx(ptr) = 0x00000000\n"
             "CeCreateFile(\"\\Tarvel\\remanx.imp\", 0xC0000000, 0, null, 4, 0x00000080, null) = "
             "0x00000100\n"
             "CeReadFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]\n"
@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         UploadCallsCase{
             "Staged", FILECOPY_RAPI_LIBRARY,
-            "CeRapiInit() = 0x00000000\n"
+            "CeRapiInitEx(ptr) = 0x00000000\n"
             "CeCreateFile(\"\\Tarvel\\remanx.exp.filecopy\", 0xC0000000, 0, null, 2, 0x00000080, "
             "null) = 0x00000100\n"
             "CeWriteFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]\n"
@@ -138,12 +138,24 @@ INSTANTIATE_TEST_SUITE_P(
             "CeRapiUninit() = 0x00000000\n"},
         UploadCallsCase{
             "DirectWithoutDeleteAndMove", FILECOPY_SIMULATOR_WITHOUT_DELETE_AND_MOVE,
-            "CeRapiInit() = 0x00000000\n"
+            "CeRapiInitEx(ptr) = 0x00000000\n"
             "CeCreateFile(\"\\Tarvel\\remanx.exp\", 0xC0000000, 0, null, 2, 0x00000080, null) = "
             "0x00000100\n"
             "CeWriteFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]\n"
             "CeWriteFile(0x00000100, ptr, 1, ptr, null) = 1 [1]\n"
             "CeCloseHandle(0x00000100) = 1\n"
+            "CeRapiUninit() = 0x00000000\n"},
+        // Without CeRapiInitEx, the library's own wait, and no other call changes.
+        UploadCallsCase{
+            "WithoutInitEx", FILECOPY_SIMULATOR_WITHOUT_INIT_EX,
+            "CeRapiInit() = 0x00000000\n"
+            "CeCreateFile(\"\\Tarvel\\remanx.exp.filecopy\", 0xC0000000, 0, null, 2, 0x00000080, "
+            "null) = 0x00000100\n"
+            "CeWriteFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]\n"
+            "CeWriteFile(0x00000100, ptr, 1, ptr, null) = 1 [1]\n"
+            "CeCloseHandle(0x00000100) = 1\n"
+            "CeDeleteFile(\"\\Tarvel\\remanx.exp\") = 1\n"
+            "CeMoveFile(\"\\Tarvel\\remanx.exp.filecopy\", \"\\Tarvel\\remanx.exp\") = 1\n"
             "CeRapiUninit() = 0x00000000\n"}),
     [](const ::testing::TestParamInfo<UploadCallsCase>& test) { return test.param.name; });
 
