@@ -59,6 +59,7 @@ struct ChildSetup {
   char* const* argv;
   int report;  // gets errno if anything fails before the program runs
   bool bound_by_file_permissions;
+  int ignored_signal;
 };
 
 // Between fork and exec: async-signal-safe calls only.
@@ -67,6 +68,7 @@ struct ChildSetup {
   for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
     signal(signal_number, SIG_DFL);
   }
+  if (setup.ignored_signal != 0) signal(setup.ignored_signal, SIG_IGN);
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -141,7 +143,8 @@ ChildProcess::ChildProcess(const std::string& program, const Options& options) {
                          program.c_str(),
                          argv.data(),
                          report[1],
-                         options.bound_by_file_permissions};
+                         options.bound_by_file_permissions,
+                         options.ignored_signal};
   if (pseudo) {
     initial_modes_ = DefaultTerminalModes();
     pid_ = forkpty(&master_, nullptr, &initial_modes_, nullptr);

@@ -48,6 +48,8 @@ class ChildProcess {
     // Subject to file permissions as a user is, even when run by root: without
     // the capabilities that override them.
     bool bound_by_file_permissions = false;
+    // A signal the program starts with ignored, as nohup starts it; 0: none.
+    int ignored_signal = 0;
   };
 
   ChildProcess(const std::string& program, const Options& options);

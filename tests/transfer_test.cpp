@@ -51,7 +51,10 @@ TEST_P(TransferSizeTest, UploadCopiesTheLocalFileExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ChunkBoundaries, TransferSizeTest,
-                         ::testing::Values(0, 1, 10239, 10240, 10241, 20480, 3 * 1024 * 1024 + 7));
+                         ::testing::Values(0, 1, 10239, 10240, 10241, 20480, 3 * 1024 * 1024 + 7),
+                         [](const ::testing::TestParamInfo<std::size_t>& test) {
+                           return std::to_string(test.param) + "Bytes";
+                         });
 
 TEST_F(TransferTest, DownloadOfAnAbsentExportCreatesItAndAnEmptyTarget) {
   ASSERT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),

@@ -228,6 +228,11 @@ RapiBool RecordMove(const RapiChar* /*from*/, const RapiChar* /*to*/) {
   return 1;
 }
 
+RapiResult RecordFailedInitEx(RapiInit* /*init*/) {
+  g_script.calls.emplace_back("init-ex");
+  return static_cast<RapiResult>(0x80004005U);
+}
+
 class RecordingBindingTest : public ::testing::Test {
  protected:
   RecordingBindingTest() {
@@ -252,6 +257,16 @@ TEST_F(RecordingBindingTest, AReadResultOtherThanOneIsAFailureNotTheEnd) {
   EXPECT_EQ(TakeReportedCopyErrors(), 1);
   EXPECT_EQ(g_script.calls,
             (std::vector<std::string>{"init", "create", "read", "close", "uninit"}));
+  EXPECT_FALSE(std::filesystem::exists(device_.Local("stock.txt")));
+}
+
+// The library may have started something even when the call failed.
+TEST_F(RecordingBindingTest, AFailedCeRapiInitExIsStillFollowedByCeRapiUninit) {
+  api_.CeRapiInitEx.Bind(RecordFailedInitEx);
+  EXPECT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),
+            CopyOutcome::kNoDevice);
+  EXPECT_EQ(TakeReportedCopyErrors(), 1);
+  EXPECT_EQ(g_script.calls, (std::vector<std::string>{"init-ex", "uninit"}));
   EXPECT_FALSE(std::filesystem::exists(device_.Local("stock.txt")));
 }
 

@@ -60,11 +60,12 @@ bool HoldsATemporaryFile(const fs::path& folder) {
 class RunningCopy : public ::testing::Test {
  protected:
   ChildProcess Start(const std::vector<std::string>& arguments,
-                     const std::string& program = kProgram) const {
+                     const std::string& program = kProgram, int ignored_signal = 0) const {
     ChildProcess::Options options;
     options.arguments = arguments;
     options.directory = device_.local_folder();
     options.error_file = capture_ / "stderr";
+    options.ignored_signal = ignored_signal;
     return ChildProcess(program, options);
   }
   std::string Errors() const { return ReadFileBytes(capture_ / "stderr"); }
@@ -150,6 +151,18 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{"TermUploading", SIGTERM, Moment::kUploading},
                       StopCase{"HangUpUploading", SIGHUP, Moment::kUploading}),
     [](const ::testing::TestParamInfo<StopCase>& test) { return std::string(test.param.name); });
+
+// Started by nohup, a copy must outlive the terminal it was started from.
+TEST_F(RunningCopy, ASignalIgnoredOnArrivalStaysIgnored) {
+  WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
+  SimulatedDevice::Inject(kCallDelay, "5");
+  ChildProcess child = Start({"-d", "stock.txt"}, kProgram, SIGHUP);
+  ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls();
+  child.Signal(SIGHUP);
+  EXPECT_EQ(child.Wait(kSettle), ExitedWith(0));
+  EXPECT_EQ(Errors(), "");
+  EXPECT_EQ(Differences({{"stock.txt", export_}}, Local()), "");
+}
 
 using KilledCopy = RunningCopy;
 
