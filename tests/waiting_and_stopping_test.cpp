@@ -77,9 +77,10 @@ class RunningCopy : public ::testing::Test {
 
   SimulatedDevice device_;
   ScratchFolder capture_;
-  // Fifty chunks: long enough to be stopped part-way through a slow link.
-  const std::string export_ = RandomBytes(50 * 10240, 31);
-  const std::string source_ = RandomBytes(50 * 10240, 32);
+  // 150 chunks, three seconds over a slow link: a stop noticed only at the
+  // end would come later than a stop must.
+  const std::string export_ = RandomBytes(150 * 10240, 31);
+  const std::string source_ = RandomBytes(150 * 10240, 32);
 };
 
 enum class Direction { kDownload, kUpload };
