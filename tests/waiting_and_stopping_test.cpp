@@ -235,7 +235,9 @@ TEST_P(StatusLines, AreShownOnATerminalOnlyAndClearedAtTheEnd) {
     EXPECT_NE(screen.find(text), std::string::npos) << screen;
   }
   // At most four times a second, over half a second or so of copying.
-  if (!row.shown.empty()) EXPECT_LE(Count(screen, "\r" + row.shown.front()), 6U) << screen;
+  if (!row.shown.empty()) {
+    EXPECT_LE(Count(screen, "\r" + row.shown.front()), 6U) << screen;
+  }
   if (row.on_terminal) {
     // Cleared: blanks over the whole of the last text, the cursor back at the start.
     ASSERT_GE(screen.size(), 2U);
