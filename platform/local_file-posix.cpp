@@ -83,6 +83,7 @@ void RemoveAbandonedCopies(const std::string& target) {
   DIR* listing = opendir(folder.c_str());
   if (listing == nullptr) return;
   const std::string target_name = NameOf(target);
+  // cppcheck-suppress readdirCalled ; one thread, and readdir_r is the deprecated one
   while (const dirent* entry = readdir(listing)) {
     if (!IsTemporaryOf(entry->d_name, target_name)) continue;
     const std::string path = folder + "/" + entry->d_name;

@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 // blocks until the device docks.
 const std::string kBlockingProgram = FILECOPY_PROGRAM_WITHOUT_INIT_EX;
 
+constexpr std::size_t kChunk = 10240;
 constexpr auto kSettle = 10s;
 // How soon after the signal a stopped copy must be gone: about a chunk.
 constexpr auto kStopsWithin = 2s;
@@ -79,8 +80,8 @@ class RunningCopy : public ::testing::Test {
   ScratchFolder capture_;
   // 150 chunks, three seconds over a slow link: a stop noticed only at the
   // end would come later than a stop must.
-  const std::string export_ = RandomBytes(150 * 10240, 31);
-  const std::string source_ = RandomBytes(150 * 10240, 32);
+  const std::string export_ = RandomBytes(150 * kChunk, 31);
+  const std::string source_ = RandomBytes(150 * kChunk, 32);
 };
 
 enum class Direction { kDownload, kUpload };
@@ -215,7 +216,7 @@ class StatusLines : public RunningCopy, public ::testing::WithParamInterface<Sta
 TEST_P(StatusLines, AreShownOnATerminalOnlyAndClearedAtTheEnd) {
   const StatusCase& row = GetParam();
   // A second and a half of copying at 10 ms a chunk.
-  const std::string content = RandomBytes(160 * 10240, 35);
+  const std::string content = RandomBytes(160 * kChunk, 35);
   const bool download = row.direction == Direction::kDownload;
   WriteFileBytes(download ? device_.Tarvel("remanx.imp") : device_.Local("stock.txt"), content);
   SimulatedDevice::Inject(row.variable, row.value);
