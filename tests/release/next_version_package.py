@@ -6,13 +6,12 @@ puts them into --output, replacing any built before."""
 import argparse
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
 import time
 from pathlib import Path
 
-from reproducible_package import copy_sources
+from reproducible_package import build_packages_elsewhere
 
 PROJECT_VERSION = re.compile(r"^(project\(FileCopy VERSION )(\d+)\.(\d+)\.(\d+)\b", re.MULTILINE)
 
@@ -40,17 +39,11 @@ def main():
     began = time.monotonic()
     shutil.rmtree(options.output, ignore_errors=True)
     options.output.mkdir(parents=True)
+    versions = []
     with tempfile.TemporaryDirectory(prefix="filecopy-next-version-") as temp:
-        source = Path(temp) / "sources"
-        build = Path(temp) / "build"
-        copy_sources(options.source.resolve(), source)
-        version = raise_version(source / "CMakeLists.txt")
-        subprocess.run(["cmake", "-S", source, "-B", build, "-G", options.generator,
-                        f"-DCMAKE_TOOLCHAIN_FILE={source / options.toolchain}",
-                        f"-DCMAKE_BUILD_TYPE={options.build_type}", "-DBUILD_TESTING=OFF"],
-                       check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(["cmake", "--build", build, "--target", "package", "--parallel", "2"],
-                       check=True, stdout=subprocess.DEVNULL)
+        build = build_packages_elsewhere(
+            options, temp, lambda source: versions.append(raise_version(source / "CMakeLists.txt")))
+        version = versions[0]
         packages = sorted(build.glob(f"FileCopy-{version}-*.*"))
         for package in packages:
             shutil.copyfile(package, options.output / package.name)

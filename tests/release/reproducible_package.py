@@ -27,6 +27,23 @@ def copy_sources(source, target):
             shutil.copy2(source / name, target / name)
 
 
+def build_packages_elsewhere(options, temp, change=None):
+    """Builds the package target from a copy of the sources in temp, with
+    change(sources) applied first if given; returns the build folder."""
+    source = Path(temp) / "elsewhere"
+    build = Path(temp) / "built-again"
+    copy_sources(options.source.resolve(), source)
+    if change:
+        change(source)
+    subprocess.run(["cmake", "-S", source, "-B", build, "-G", options.generator,
+                    f"-DCMAKE_TOOLCHAIN_FILE={source / options.toolchain}",
+                    f"-DCMAKE_BUILD_TYPE={options.build_type}", "-DBUILD_TESTING=OFF"],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build, "--target", "package", "--parallel", "2"],
+                   check=True, stdout=subprocess.DEVNULL)
+    return build
+
+
 def layout_faults(package):
     faults = []
     with zipfile.ZipFile(package) as archive:
@@ -70,15 +87,7 @@ def main():
 
     began = time.monotonic()
     with tempfile.TemporaryDirectory(prefix="filecopy-reproduce-") as temp:
-        source = Path(temp) / "elsewhere"
-        build = Path(temp) / "built-again"
-        copy_sources(options.source.resolve(), source)
-        subprocess.run(["cmake", "-S", source, "-B", build, "-G", options.generator,
-                        f"-DCMAKE_TOOLCHAIN_FILE={source / options.toolchain}",
-                        f"-DCMAKE_BUILD_TYPE={options.build_type}", "-DBUILD_TESTING=OFF"],
-                       check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(["cmake", "--build", build, "--target", "package", "--parallel", "2"],
-                       check=True, stdout=subprocess.DEVNULL)
+        build = build_packages_elsewhere(options, temp)
         again = build / options.package.name
         print(f"second build of the packages took {time.monotonic() - began:.0f} s")
         for path in (options.package, again, options.msi, build / options.msi.name):
