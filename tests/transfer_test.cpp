@@ -104,7 +104,7 @@ TEST_F(TransferTest, DownloadSendsTheCallsInOrderWithTheirArguments) {
 struct UploadCallsCase {
   const char* name;
   const char* library;
-  const char* calls;
+  std::string calls;
 };
 
 std::ostream& operator<<(std::ostream& out, const UploadCallsCase& test) {
@@ -125,20 +125,22 @@ TEST_P(UploadCallsTest, SendsTheCallsInOrderWithTheirArguments) {
   EXPECT_EQ(FileNamesIn(device_.tarvel_folder()), (std::set<std::string>{"remanx.exp"}));
 }
 
+// What a staged upload asks of the device once connected, whichever way it connects.
+const std::string kStagedUpload =
+    "CeCreateFile(\"\\Tarvel\\remanx.exp.filecopy\", 0xC0000000, 0, null, 2, 0x00000080, "
+    "null) = 0x00000100\n"
+    "CeWriteFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]\n"
+    "CeWriteFile(0x00000100, ptr, 1, ptr, null) = 1 [1]\n"
+    "CeCloseHandle(0x00000100) = 1\n"
+    "CeDeleteFile(\"\\Tarvel\\remanx.exp\") = 1\n"
+    "CeMoveFile(\"\\Tarvel\\remanx.exp.filecopy\", \"\\Tarvel\\remanx.exp\") = 1\n"
+    "CeRapiUninit() = 0x00000000\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Libraries, UploadCallsTest,
     ::testing::Values(
-        UploadCallsCase{
-            "Staged", FILECOPY_RAPI_LIBRARY,
-            "CeRapiInitEx(ptr) = 0x00000000\n"
-            "CeCreateFile(\"\\Tarvel\\remanx.exp.filecopy\", 0xC0000000, 0, null, 2, 0x00000080, "
-            "null) = 0x00000100\n"
-            "CeWriteFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]\n"
-            "CeWriteFile(0x00000100, ptr, 1, ptr, null) = 1 [1]\n"
-            "CeCloseHandle(0x00000100) = 1\n"
-            "CeDeleteFile(\"\\Tarvel\\remanx.exp\") = 1\n"
-            "CeMoveFile(\"\\Tarvel\\remanx.exp.filecopy\", \"\\Tarvel\\remanx.exp\") = 1\n"
-            "CeRapiUninit() = 0x00000000\n"},
+        UploadCallsCase{"Staged", FILECOPY_RAPI_LIBRARY,
+                        "CeRapiInitEx(ptr) = 0x00000000\n" + kStagedUpload},
         UploadCallsCase{
             "DirectWithoutDeleteAndMove", FILECOPY_SIMULATOR_WITHOUT_DELETE_AND_MOVE,
             "CeRapiInitEx(ptr) = 0x00000000\n"
@@ -149,17 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
             "CeCloseHandle(0x00000100) = 1\n"
             "CeRapiUninit() = 0x00000000\n"},
         // Without CeRapiInitEx, the library's own wait, and no other call changes.
-        UploadCallsCase{
-            "WithoutInitEx", FILECOPY_SIMULATOR_WITHOUT_INIT_EX,
-            "CeRapiInit() = 0x00000000\n"
-            "CeCreateFile(\"\\Tarvel\\remanx.exp.filecopy\", 0xC0000000, 0, null, 2, 0x00000080, "
-            "null) = 0x00000100\n"
-            "CeWriteFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]\n"
-            "CeWriteFile(0x00000100, ptr, 1, ptr, null) = 1 [1]\n"
-            "CeCloseHandle(0x00000100) = 1\n"
-            "CeDeleteFile(\"\\Tarvel\\remanx.exp\") = 1\n"
-            "CeMoveFile(\"\\Tarvel\\remanx.exp.filecopy\", \"\\Tarvel\\remanx.exp\") = 1\n"
-            "CeRapiUninit() = 0x00000000\n"}),
+        UploadCallsCase{"WithoutInitEx", FILECOPY_SIMULATOR_WITHOUT_INIT_EX,
+                        "CeRapiInit() = 0x00000000\n" + kStagedUpload}),
     [](const ::testing::TestParamInfo<UploadCallsCase>& test) { return test.param.name; });
 
 TEST_F(TransferTest, DownloadThroughALinkReplacesTheFileItNames) {
