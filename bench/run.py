@@ -7,8 +7,8 @@ Measures, with the posix preset's Release build:
     all of them in turn, filecopy twice: with standard error redirected, and
     on a pseudo-terminal, where a copy of more than a second shows its
     progress line;
-  - peak resident memory of -d and -u for a small and a large file, the
-    smallest of the runs at each size, so the resident set's run-to-run noise
+  - peak resident memory of -d and -u for a small and a large file, the lower
+    quartile of the runs at each size, so the resident set's run-to-run noise
     cannot decide the growth;
   - start-to-exit time of the usage path without a terminal, against /bin/true;
 and, with the windows preset's build, the 32-bit FileCopy.exe under Wine
@@ -43,7 +43,8 @@ SCRATCH = OUT / "scratch"
 
 MIB = 1024 * 1024
 CHUNK = 10240
-THROUGHPUT_SIZES = [1 * MIB, 64 * MIB, 512 * MIB]
+# 2 GiB: long enough for the progress line to show, which it does after a second.
+THROUGHPUT_SIZES = [1 * MIB, 64 * MIB, 512 * MIB, 2048 * MIB]
 THROUGHPUT_RUNS = 11
 MEMORY_SIZES = [1 * MIB, 512 * MIB]
 MEMORY_RUNS = 11
@@ -52,7 +53,7 @@ USAGE_RUNS = 500
 
 # The goals the figures are held to.
 MIN_RATIO_TO_DIRECT = 0.95
-RATIO_SIZES = [64 * MIB, 512 * MIB]
+RATIO_SIZES = [64 * MIB, 512 * MIB, 2048 * MIB]
 MAX_MEMORY_GROWTH_KIB = 64
 MAX_USAGE_OVERHEAD_MS = 2.0
 
@@ -124,12 +125,14 @@ class Layout:
 
 class Terminal:
     """A pseudo-terminal for a child's standard error, read as it writes, so
-    it never blocks on a full terminal."""
+    it never blocks on a full terminal. Its reader starts before the child, so
+    starting it is not in the child's time."""
 
     def __init__(self):
         self.master, self.slave = pty.openpty()
         self.shown = b""
         self.reader = threading.Thread(target=self.read)
+        self.reader.start()
 
     def read(self):
         while True:
@@ -142,8 +145,8 @@ class Terminal:
             self.shown += piece
 
     def started(self):
+        # The reader sees the end once the child's copy is closed too.
         os.close(self.slave)
-        self.reader.start()
 
     def finished(self):
         self.reader.join()
@@ -301,6 +304,14 @@ def windows_report(windows):
     return lines
 
 
+def lower_quartile(values):
+    """What most runs reach at least: the resident set of one run differs from
+    the next by a few hundred KiB either way, as pages are mapped around the
+    ones touched or not, and neither a median nor a single lowest run is safe
+    from that; a file-sized buffer would add megabytes to all of them."""
+    return statistics.quantiles(values, n=4, method="inclusive")[0]
+
+
 def ratio_text(ratio):
     return f"{ratio['median']:.3f} [{ratio['min']:.3f}–{ratio['max']:.3f}] best {ratio['best']:.3f}"
 
@@ -340,16 +351,15 @@ def report(results):
                             f"| {rate['direct']:.0f} | {ratio_text(with_line)} "
                             f"| {figures['progress_line_runs']} of {THROUGHPUT_RUNS} | {goal} |")
     lines += progress
-    lines += ["", "## Peak resident memory of filecopy (KiB, the smallest of "
+    lines += ["", "## Peak resident memory of filecopy (KiB, the lower quartile of "
               f"{MEMORY_RUNS} runs at each size)", "",
               "| transfer | " + " | ".join(results["memory_kib"]) + " | growth | goal ≤ 64 KiB |",
               "|---|" + "---:|" * (len(results["memory_kib"]) + 1) + "---|"]
     for direction in ("-d", "-u"):
-        # What the program needs is the least it ever took; more is the system's noise.
-        smallest = [min(runs[direction]) for runs in results["memory_kib"].values()]
-        growth = smallest[-1] - smallest[0]
+        peaks = [lower_quartile(runs[direction]) for runs in results["memory_kib"].values()]
+        growth = peaks[-1] - peaks[0]
         goal = "met" if growth <= MAX_MEMORY_GROWTH_KIB else "MISSED"
-        lines.append(f"| {direction} | " + " | ".join(f"{m:.0f}" for m in smallest)
+        lines.append(f"| {direction} | " + " | ".join(f"{m:.0f}" for m in peaks)
                      + f" | {growth:+.0f} | {goal} |")
     wall, cpu = results["usage_ms"]["wall"], results["usage_ms"]["cpu"]
     overhead = wall["filecopy"]["median"] - wall["true"]["median"]
