@@ -28,7 +28,6 @@ import shutil
 import statistics
 import subprocess
 import sys
-import threading
 import time
 from pathlib import Path
 
@@ -124,32 +123,25 @@ class Layout:
 
 
 class Terminal:
-    """A pseudo-terminal for a child's standard error, read as it writes, so
-    it never blocks on a full terminal. Its reader starts before the child, so
-    starting it is not in the child's time."""
+    """A pseudo-terminal for a child's standard error. Nothing reads it while
+    the child runs, so nothing competes with it: what a run shows (a few
+    lines a second) fits in the terminal's buffer, and is read at the end."""
 
     def __init__(self):
         self.master, self.slave = pty.openpty()
+        os.set_blocking(self.master, False)
         self.shown = b""
-        self.reader = threading.Thread(target=self.read)
-        self.reader.start()
 
-    def read(self):
+    def finished(self):
+        os.close(self.slave)
         while True:
             try:
                 piece = os.read(self.master, 4096)
-            except OSError:  # EIO once the child's side is closed
-                piece = b""
+            except OSError:  # nothing left (EAGAIN), or no writer left (EIO)
+                break
             if not piece:
-                return
+                break
             self.shown += piece
-
-    def started(self):
-        # The reader sees the end once the child's copy is closed too.
-        os.close(self.slave)
-
-    def finished(self):
-        self.reader.join()
         os.close(self.master)
         return self.shown
 
@@ -161,8 +153,6 @@ def run(command, env, terminal=None):
         process = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
                                    stdout=subprocess.DEVNULL,
                                    stderr=terminal.slave if terminal else errors)
-        if terminal:
-            terminal.started()
         # wait4, for the child's own CPU time: wall time alone also counts
         # whatever else the machine is running.
         _, status, usage = os.wait4(process.pid, 0)
