@@ -11,7 +11,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from reproducible_package import build_packages_elsewhere
+from reproducible_package import add_build_arguments, build_packages_elsewhere
 
 PROJECT_VERSION = re.compile(r"^(project\(FileCopy VERSION )(\d+)\.(\d+)\.(\d+)\b", re.MULTILINE)
 
@@ -29,10 +29,7 @@ def raise_version(lists_file):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--source", required=True, type=Path)
-    parser.add_argument("--toolchain", required=True, help="relative to the source folder")
-    parser.add_argument("--build-type", required=True)
-    parser.add_argument("--generator", required=True)
+    add_build_arguments(parser)
     parser.add_argument("--output", required=True, type=Path)
     options = parser.parse_args()
 

@@ -27,6 +27,14 @@ def copy_sources(source, target):
             shutil.copy2(source / name, target / name)
 
 
+def add_build_arguments(parser):
+    """What build_packages_elsewhere needs to know of the build under test."""
+    parser.add_argument("--source", required=True, type=Path)
+    parser.add_argument("--toolchain", required=True, help="relative to the source folder")
+    parser.add_argument("--build-type", required=True)
+    parser.add_argument("--generator", required=True)
+
+
 def build_packages_elsewhere(options, temp, change=None):
     """Builds the package target from a copy of the sources in temp, with
     change(sources) applied first if given; returns the build folder."""
@@ -67,10 +75,7 @@ def differences(first, second):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--source", required=True, type=Path)
-    parser.add_argument("--toolchain", required=True, help="relative to the source folder")
-    parser.add_argument("--build-type", required=True)
-    parser.add_argument("--generator", required=True)
+    add_build_arguments(parser)
     parser.add_argument("--package", required=True, type=Path, help="the zip under test")
     parser.add_argument("--msi", required=True, type=Path, help="the MSI under test")
     parser.add_argument("--sums", required=True, type=Path, help="their SHA256SUMS")
