@@ -2,10 +2,14 @@
 
 #include <memory>
 
+#include "app/language.h"
 #include "app/options.h"
+#include "app/texts.h"
 #include "app/usage.h"
 #include "device/remote_api/trapi.h"
+#include "device/transfer/copy_failure.h"
 #include "device/transfer/transfer.h"
+#include "platform/environment.h"
 #include "platform/stop.h"
 
 int RunFileCopy(const std::vector<std::string>& arguments) {
@@ -14,8 +18,10 @@ int RunFileCopy(const std::vector<std::string>& arguments) {
     ShowUsage();
     return kExitSuccess;
   }
+  SetLanguage(ChooseLanguage(platform::EnvironmentVariable("FILECOPY_LANGUAGE"),
+                             platform::CurrentUserLocale()));
   // Ctrl+C stays a key on the usage screen; during a copy it stops the copy.
-  const platform::StopHandling stops;
+  const platform::StopHandling stops(ProgramLine(Say(Text::kStoppedBeforeComplete)));
   // The binding exists only for the transfer, so the usage screen never
   // touches the remote library.
   auto api = std::make_unique<TRAPI>();

@@ -28,21 +28,22 @@ DynamicLibrary::DynamicLibrary(const std::vector<std::string>& paths) {
   });
   if (relative != paths.end()) {
     path_ = *relative;
-    failure_ = "not an absolute path";
+    failure_ = LoadFailure::kNotAbsolute;
     return;
   }
   const auto found = std::find_if_not(paths.begin(), paths.end(), Missing);
   if (found == paths.end()) {
     path_ = paths.front();
-    failure_ = "there is no such file";
-    for (auto other = paths.begin() + 1; other != paths.end(); ++other) {
-      failure_ += ", nor \"" + *other + "\"";
-    }
+    failure_ = LoadFailure::kNoSuchFile;
+    also_tried_.assign(paths.begin() + 1, paths.end());
     return;
   }
   path_ = *found;
   handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle_ == nullptr) failure_ = dlerror();
+  if (handle_ == nullptr) {
+    failure_ = LoadFailure::kRefused;
+    reason_ = dlerror();
+  }
 }
 
 DynamicLibrary::~DynamicLibrary() {

@@ -23,13 +23,16 @@ std::string AnsiToUtf8(const std::string& text) {
 DynamicLibrary::DynamicLibrary(const std::string& path) : path_(AnsiToUtf8(path)) {
   // A name without a folder would go through the search path.
   if (path.find('\\') == std::string::npos) {
-    failure_ = "the system directory is unknown";
+    failure_ = LoadFailure::kSystemDirectoryUnknown;
     return;
   }
   // The library's own dependencies are then looked for in its folder first,
   // not beside the program, where anyone may have put a DLL of that name.
   handle_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (handle_ == nullptr) failure_ = LastSystemErrorText();
+  if (handle_ == nullptr) {
+    failure_ = LoadFailure::kRefused;
+    reason_ = LastSystemErrorText();
+  }
 }
 
 DynamicLibrary::~DynamicLibrary() {

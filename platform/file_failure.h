@@ -2,16 +2,26 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace platform {
 
-// A local file operation that failed: the text names the step, the file and
-// the system's reason.
+// The step of a local file operation that failed.
+enum class FileStep { kOpen, kRead, kCreate, kWrite, kReplace, kFlush };
+
+// A local file operation that failed: the step, the file as it was named and
+// the system's reason, which what() gives.
 class FileFailure : public std::runtime_error {
  public:
-  FileFailure(const char* action, const std::string& path, const std::string& reason)
-      : std::runtime_error(std::string("cannot ") + action + " local file \"" + path +
-                           "\": " + reason) {}
+  FileFailure(FileStep step, std::string path, const std::string& reason)
+      : std::runtime_error(reason), step_(step), path_(std::move(path)) {}
+
+  FileStep step() const { return step_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  FileStep step_;
+  std::string path_;
 };
 
 }  // namespace platform

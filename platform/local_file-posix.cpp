@@ -23,13 +23,13 @@ namespace {
 void CheckReplaceable(const std::string& path) {
   if (path.empty()) {
     errno = ENOENT;
-    throw FileFailure("create", path, LastSystemErrorText());
+    throw FileFailure(FileStep::kCreate, path, LastSystemErrorText());
   }
   const int probe = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (probe >= 0) {
     close(probe);
   } else if (errno != ENOENT) {
-    throw FileFailure("create", path, LastSystemErrorText());
+    throw FileFailure(FileStep::kCreate, path, LastSystemErrorText());
   }
 }
 
@@ -151,14 +151,14 @@ mode_t TargetMode(const std::string& path) {
 
 LocalSource::LocalSource(std::string path) : path_(std::move(path)) {
   file_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (file_ < 0) throw FileFailure("open", path_, LastSystemErrorText());
+  if (file_ < 0) throw FileFailure(FileStep::kOpen, path_, LastSystemErrorText());
   // A folder opens like a file here but cannot be read; refuse it before the
   // device file is emptied for it.
   struct stat status {};
   if (fstat(file_, &status) == 0 && S_ISDIR(status.st_mode)) {
     close(file_);
     errno = EISDIR;
-    throw FileFailure("open", path_, LastSystemErrorText());
+    throw FileFailure(FileStep::kOpen, path_, LastSystemErrorText());
   }
 }
 
@@ -170,7 +170,7 @@ std::size_t LocalSource::Read(void* buffer, std::size_t size) {
   for (;;) {
     const ssize_t count = read(file_, buffer, size);
     if (count >= 0) return static_cast<std::size_t>(count);
-    if (errno != EINTR) throw FileFailure("read", path_, LastSystemErrorText());
+    if (errno != EINTR) throw FileFailure(FileStep::kRead, path_, LastSystemErrorText());
   }
 }
 
@@ -192,13 +192,13 @@ LocalTarget::LocalTarget(std::string path) : path_(std::move(path)) {
   file_ = CreateLockedTemporary(replaced_path_, temporary_path_);
   if (file_ < 0) {
     open_ = pending_ = false;
-    throw FileFailure("create", path_, LastSystemErrorText());
+    throw FileFailure(FileStep::kCreate, path_, LastSystemErrorText());
   }
   RemoveOnAbruptStop(temporary_path_);
   if (fchmod(file_, TargetMode(replaced_path_)) != 0) {
     const std::string reason = LastSystemErrorText();
     Discard();
-    throw FileFailure("create", path_, reason);
+    throw FileFailure(FileStep::kCreate, path_, reason);
   }
 }
 
@@ -209,7 +209,7 @@ void LocalTarget::Write(const void* data, std::size_t size) {
   while (size > 0) {
     const ssize_t count = write(file_, bytes, size);
     if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) throw FileFailure("write", path_, LastSystemErrorText());
+    if (count <= 0) throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
     bytes += count;
     size -= static_cast<std::size_t>(count);
   }
@@ -221,16 +221,16 @@ void LocalTarget::Write(const void* data, std::size_t size) {
 // content is in place, but while its folder has not reached the disk a power
 // cut may still undo the rename, so that failure is reported all the same.
 void LocalTarget::Commit() {
-  if (!Synced(file_)) throw FileFailure("flush", path_, LastSystemErrorText());
+  if (!Synced(file_)) throw FileFailure(FileStep::kFlush, path_, LastSystemErrorText());
   ThrowIfStopRequested();
   if (rename(temporary_path_.c_str(), replaced_path_.c_str()) != 0) {
-    throw FileFailure("replace", path_, LastSystemErrorText());
+    throw FileFailure(FileStep::kReplace, path_, LastSystemErrorText());
   }
   pending_ = false;
   RemoveOnAbruptStop("");
   open_ = false;
-  if (close(file_) != 0) throw FileFailure("write", path_, LastSystemErrorText());
-  if (!FolderSynced(replaced_path_)) throw FileFailure("flush", path_, LastSystemErrorText());
+  if (close(file_) != 0) throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
+  if (!FolderSynced(replaced_path_)) throw FileFailure(FileStep::kFlush, path_, LastSystemErrorText());
 }
 
 void LocalTarget::Discard() noexcept {

@@ -22,7 +22,7 @@ void CheckReplaceable(const std::string& path) {
   if (probe != INVALID_HANDLE_VALUE) {
     CloseHandle(probe);
   } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-    throw FileFailure("create", path, LastSystemErrorText());
+    throw FileFailure(FileStep::kCreate, path, LastSystemErrorText());
   }
 }
 
@@ -98,7 +98,7 @@ void RemoveAbandonedCopies(const std::string& target) {
 LocalSource::LocalSource(std::string path) : path_(std::move(path)) {
   file_ = CreateFileW(WideString(path_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file_ == INVALID_HANDLE_VALUE) throw FileFailure("open", path_, LastSystemErrorText());
+  if (file_ == INVALID_HANDLE_VALUE) throw FileFailure(FileStep::kOpen, path_, LastSystemErrorText());
 }
 
 LocalSource::~LocalSource() {
@@ -108,7 +108,7 @@ LocalSource::~LocalSource() {
 std::size_t LocalSource::Read(void* buffer, std::size_t size) {
   DWORD count = 0;
   if (!ReadFile(file_, buffer, static_cast<DWORD>(size), &count, nullptr)) {
-    throw FileFailure("read", path_, LastSystemErrorText());
+    throw FileFailure(FileStep::kRead, path_, LastSystemErrorText());
   }
   return count;
 }
@@ -138,7 +138,7 @@ LocalTarget::LocalTarget(std::string path) : path_(std::move(path)) {
   }
   if (file_ == INVALID_HANDLE_VALUE) {
     open_ = pending_ = false;
-    throw FileFailure("create", path_, LastSystemErrorText());
+    throw FileFailure(FileStep::kCreate, path_, LastSystemErrorText());
   }
 }
 
@@ -147,24 +147,24 @@ LocalTarget::~LocalTarget() { Discard(); }
 void LocalTarget::Write(const void* data, std::size_t size) {
   DWORD count = 0;
   if (!WriteFile(file_, data, static_cast<DWORD>(size), &count, nullptr)) {
-    throw FileFailure("write", path_, LastSystemErrorText());
+    throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
   }
   if (count != size) {
     SetLastError(ERROR_DISK_FULL);
-    throw FileFailure("write", path_, LastSystemErrorText());
+    throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
   }
 }
 
 // The data reaches the disk before the new name does, so a power cut leaves
 // the old file or the whole new one; the move itself writes through.
 void LocalTarget::Commit() {
-  if (!FlushFileBuffers(file_)) throw FileFailure("flush", path_, LastSystemErrorText());
+  if (!FlushFileBuffers(file_)) throw FileFailure(FileStep::kFlush, path_, LastSystemErrorText());
   ThrowIfStopRequested();
   open_ = false;
-  if (!CloseHandle(file_)) throw FileFailure("write", path_, LastSystemErrorText());
+  if (!CloseHandle(file_)) throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
   if (!MoveFileExW(WideString(temporary_path_).c_str(), WideString(replaced_path_).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    throw FileFailure("replace", path_, LastSystemErrorText());
+    throw FileFailure(FileStep::kReplace, path_, LastSystemErrorText());
   }
   pending_ = false;
 }

@@ -8,6 +8,7 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <utility>
 
 #include "platform/stop.h"
 
@@ -22,6 +23,8 @@ volatile std::sig_atomic_t g_signal = 0;     // the first stop signal, 0 for non
 volatile std::sig_atomic_t g_blocking = 0;   // inside a BlockingCall
 volatile std::sig_atomic_t g_removable = 0;  // g_removal holds a path
 char g_removal[PATH_MAX + 1];
+// Set before the handler is, and left alone while it is.
+std::string g_stopped_line;
 // Written by the handler so a waiting poll wakes up.
 int g_wake[2] = {-1, -1};
 struct sigaction g_previous[kStopSignalCount] {};
@@ -52,8 +55,7 @@ extern "C" void OnStopSignal(int signal_number) {
   if (g_signal == 0) g_signal = signal_number;
   if (g_blocking) {
     if (g_removable) unlink(g_removal);
-    WriteAll(STDERR_FILENO, kStoppedBeforeCompleteLine, std::strlen(kStoppedBeforeCompleteLine));
-    WriteAll(STDERR_FILENO, "\n", 1);
+    WriteAll(STDERR_FILENO, g_stopped_line.data(), g_stopped_line.size());
     RaiseAgain(signal_number);
   }
   const char byte = 0;
@@ -72,8 +74,9 @@ int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
 
 // A signal ignored on arrival (nohup, a background job) stays ignored. Calls
 // it interrupts are restarted, so the library's own do not fail for it.
-StopHandling::StopHandling() {
+StopHandling::StopHandling(std::string stopped_line) {
   g_signal = 0;
+  g_stopped_line = std::move(stopped_line) + "\n";
   if (pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0) g_wake[0] = g_wake[1] = -1;
   struct sigaction action {};
   action.sa_handler = OnStopSignal;

@@ -49,7 +49,8 @@ DWORD Milliseconds(std::optional<std::chrono::milliseconds> limit) {
 
 // The event and the lock stay for the rest of the process: the handler's
 // thread may still be using them as the copy ends.
-StopHandling::StopHandling() {
+// A stop always lets the copy tidy up here, so the line is never needed.
+StopHandling::StopHandling(std::string /*stopped_line*/) {
   g_requested = 0;
   if (g_stop_event == nullptr) {
     InitializeCriticalSection(&g_blocking_lock);

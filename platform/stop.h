@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 #include <stdexcept>
+#include <string>
 
 // A person stopping a copy: Ctrl+C, Ctrl+Break, the console window closed,
 // logoff or shutdown on Windows; SIGINT, SIGTERM, SIGHUP or SIGQUIT on POSIX.
@@ -10,10 +11,11 @@
 namespace platform {
 
 // While it exists, those stop the copy instead of ending the process on the
-// spot, so it can tidy up. One at a time.
+// spot, so it can tidy up. One at a time. stopped_line is what a stop that
+// must end the process at once writes on standard error.
 class StopHandling {
  public:
-  StopHandling();
+  explicit StopHandling(std::string stopped_line);
   ~StopHandling();
   StopHandling(const StopHandling&) = delete;
   StopHandling& operator=(const StopHandling&) = delete;
@@ -32,12 +34,6 @@ class Stopped : public std::runtime_error {
 
 bool StopRequested();
 void ThrowIfStopRequested();
-
-// What the stopped copy says on standard error.
-inline constexpr const char* kStoppedBeforeCompleteLine =
-    "FileCopy: copy stopped before it was complete";
-inline constexpr const char* kStoppedAfterCompleteLine =
-    "FileCopy: copy stopped after it was complete";
 
 #ifdef _WIN32
 using NativeEvent = void*;  // an event handle

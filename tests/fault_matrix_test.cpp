@@ -5,11 +5,14 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "tests/child_process.h"
@@ -186,6 +189,39 @@ const FaultCase kFaultCases[] = {
      "cannot open local file \"folder\"", false, kKept},
 };
 
+// Each row runs once in each language the program speaks. The Polish line is
+// the English one with these phrases in Polish, the file names as they are.
+enum class Language { kEnglish, kPolish };
+
+const std::pair<const char*, const char*> kPolishPhrases[] = {
+    {"cannot connect to the device", "nie mozna polaczyc sie z terminalem"},
+    {"no device connected within", "zaden terminal nie polaczyl sie w ciagu"},
+    {"cannot open device file", "nie mozna otworzyc pliku na terminalu"},
+    {"cannot read device file", "nie mozna odczytac pliku na terminalu"},
+    {"cannot write device file", "nie mozna zapisac pliku na terminalu"},
+    {"cannot close device file", "nie mozna zamknac pliku na terminalu"},
+    {"cannot replace device file", "nie mozna zastapic pliku na terminalu"},
+    {"the device did not delete it and would not move", "terminal go nie usunal i nie przeniosl"},
+    {"the device deleted it but would not move", "terminal go usunal, ale nie przeniosl"},
+    {"into its place", "na jego miejsce"},
+    {"cannot create local file", "nie mozna utworzyc pliku lokalnego"},
+    {"cannot open local file", "nie mozna otworzyc pliku lokalnego"},
+    {"FILECOPY_CONNECT_TIMEOUT is", "FILECOPY_CONNECT_TIMEOUT ma wartosc"},
+    {"local file", "pliku lokalnego"},
+};
+
+std::string Step(const FaultCase& row, Language language) {
+  std::string step = row.step;
+  if (language == Language::kEnglish) return step;
+  for (const auto& [english, polish] : kPolishPhrases) {
+    const std::size_t at = step.find(english);
+    if (at != std::string::npos) step.replace(at, std::strlen(english), polish);
+  }
+  return step;
+}
+
+const char* LanguageName(Language language) { return language == Language::kPolish ? "pl" : "en"; }
+
 // The simulator grows new faults; each must get its rows here in both directions.
 TEST(FaultTable, CoversEveryFaultTheSimulatorReadsInBothDirections) {
   const std::regex variable("\"(FILECOPY_SIM_[A-Z_]+)\"");
@@ -290,14 +326,23 @@ class FaultMatrix : public ::testing::Test {
   }
 
   // The exit status and standard error, without a terminal.
-  static void CheckReported(const FaultCase& row, const ProgramRun& run) {
+  static void CheckReported(const FaultCase& row, const ProgramRun& run,
+                            Language language = Language::kEnglish) {
     EXPECT_EQ(run.output, "");
     if (row.effect == Effect::kFails) {
       EXPECT_EQ(run.status, ExitedWith(FailureStatus(row)));
       const std::vector<std::string> lines = Lines(run.errors);
       ASSERT_EQ(lines.size(), 2U) << run.errors;
       EXPECT_EQ(lines[0].rfind("FileCopy: ", 0), 0U) << lines[0];
-      EXPECT_NE(lines[0].find(row.step), std::string::npos) << lines[0];
+      const std::string step = Step(row, language);
+      if (language == Language::kPolish) {
+        ASSERT_NE(step, row.step) << "no Polish for this row";
+        // Nor any English in the reasons the program gives (the system's are its own).
+        for (const char* english : {"cannot ", "the device", "connect"}) {
+          EXPECT_EQ(lines[0].find(english), std::string::npos) << lines[0];
+        }
+      }
+      EXPECT_NE(lines[0].find(step), std::string::npos) << lines[0];
       EXPECT_EQ(lines[1], kCaption + ": " + kCopyFailedText);
       EXPECT_EQ(run.errors.back(), '\n');
     } else {
@@ -317,22 +362,31 @@ class FaultMatrix : public ::testing::Test {
   FolderSnapshot device_after_;
 };
 
-class FaultWithoutTerminal : public FaultMatrix, public ::testing::WithParamInterface<FaultCase> {};
+class FaultWithoutTerminal : public FaultMatrix,
+                             public ::testing::WithParamInterface<std::tuple<FaultCase, Language>> {
+};
 
 TEST_P(FaultWithoutTerminal, ReportsOnStandardErrorAndLeavesBothSidesAsExpected) {
-  const FaultCase& row = GetParam();
+  const auto& [row, language] = GetParam();
   // Root may write into a read-only file; the program's users may not.
   Launch launch;
   launch.bound_by_file_permissions = row.setup == Setup::kTargetIsReadOnly;
-  const ProgramRun run = RunWithoutTerminal(Prepare(row), device_.local_folder(), kAtOnce, launch);
+  const std::vector<std::string> arguments = Prepare(row);
+  SimulatedDevice::Inject("FILECOPY_LANGUAGE", LanguageName(language));
+  const ProgramRun run = RunWithoutTerminal(arguments, device_.local_folder(), kAtOnce, launch);
   ASSERT_EQ(run.start_failure, "");
-  CheckReported(row, run);
+  CheckReported(row, run, language);
   CheckAftermath(row);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, FaultWithoutTerminal, ::testing::ValuesIn(kFaultCases),
-                         [](const ::testing::TestParamInfo<FaultCase>& test) {
-                           return std::string(test.param.name);
+INSTANTIATE_TEST_SUITE_P(Faults, FaultWithoutTerminal,
+                         ::testing::Combine(::testing::ValuesIn(kFaultCases),
+                                            ::testing::Values(Language::kEnglish,
+                                                              Language::kPolish)),
+                         [](const ::testing::TestParamInfo<std::tuple<FaultCase, Language>>& test) {
+                           return std::string(std::get<0>(test.param).name) +
+                                  (std::get<1>(test.param) == Language::kPolish ? "InPolish"
+                                                                                : "InEnglish");
                          });
 
 // A download's flushes, watched and failed through strace: the data reaches

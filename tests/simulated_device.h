@@ -17,11 +17,15 @@ class SimulatedDevice {
     setenv("FILECOPY_SIM_ROOT", (folder_ / "device").c_str(), 1);
     setenv("FILECOPY_SIM_LOG", log().c_str(), 1);
     for (const char* fault : kFaults) unsetenv(fault);
+    // The program's lines in English, whatever the machine's locale, unless
+    // a test asks for Polish.
+    setenv("FILECOPY_LANGUAGE", "en", 1);
   }
   ~SimulatedDevice() {
     for (const char* fault : kFaults) unsetenv(fault);
     unsetenv("FILECOPY_SIM_ROOT");
     unsetenv("FILECOPY_SIM_LOG");
+    unsetenv("FILECOPY_LANGUAGE");
   }
   SimulatedDevice(const SimulatedDevice&) = delete;
   SimulatedDevice& operator=(const SimulatedDevice&) = delete;

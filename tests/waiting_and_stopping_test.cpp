@@ -33,6 +33,8 @@ constexpr auto kStopsWithin = 2s;
 constexpr const char* kConnectDelay = "FILECOPY_SIM_CONNECT_DELAY_MS";
 constexpr const char* kCallDelay = "FILECOPY_SIM_CALL_DELAY_MS";
 constexpr const char* kStoppedLine = "FileCopy: copy stopped before it was complete\n";
+constexpr const char* kStoppedLineInPolish =
+    "FileCopy: kopiowanie przerwane przed jego zakonczeniem\n";
 
 bool Eventually(const std::function<bool()>& done, Clock::duration limit = kSettle) {
   const auto deadline = Clock::now() + limit;
@@ -92,6 +94,7 @@ struct StopCase {
   const char* name;
   int signal_number;
   Moment moment;
+  bool in_polish = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const StopCase& test) { return out << test.name; }
@@ -106,6 +109,7 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
   WriteFileBytes(device_.Tarvel("remanx.exp"), RandomBytes(3000, 33));
   WriteFileBytes(device_.Local("stock.txt"), upload ? source_ : RandomBytes(5000, 34));
   SimulatedDevice::Inject(waiting ? kConnectDelay : kCallDelay, waiting ? "60000" : "20");
+  if (GetParam().in_polish) SimulatedDevice::Inject("FILECOPY_LANGUAGE", "pl");
   const FolderSnapshot local = Local();
   const FolderSnapshot device = Device();
 
@@ -129,7 +133,7 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
   EXPECT_EQ(child.Wait(kSettle), KilledBy(GetParam().signal_number));
   EXPECT_LT(Clock::now() - signalled, kStopsWithin);
 
-  EXPECT_EQ(Errors(), kStoppedLine);
+  EXPECT_EQ(Errors(), GetParam().in_polish ? kStoppedLineInPolish : kStoppedLine);
   EXPECT_EQ(Differences(local, Local()), "") << "local folder";
   EXPECT_EQ(Differences(device, Device()), "") << "device";
   // A stop inside CeRapiInit ends the process there; anything later, after CeRapiUninit.
@@ -141,16 +145,17 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
 INSTANTIATE_TEST_SUITE_P(
     Signals, StoppedCopy,
     ::testing::Values(StopCase{"InterruptWhileWaiting", SIGINT, Moment::kWaitingForEvent},
-                      StopCase{"TermWhileWaiting", SIGTERM, Moment::kWaitingForEvent},
+                      StopCase{"TermWhileWaitingInPolish", SIGTERM, Moment::kWaitingForEvent, true},
                       StopCase{"HangUpWhileWaiting", SIGHUP, Moment::kWaitingForEvent},
                       StopCase{"InterruptInCeRapiInit", SIGINT, Moment::kWaitingInCeRapiInit},
-                      StopCase{"TermInCeRapiInit", SIGTERM, Moment::kWaitingInCeRapiInit},
+                      StopCase{"TermInCeRapiInitInPolish", SIGTERM, Moment::kWaitingInCeRapiInit,
+                               true},
                       StopCase{"HangUpInCeRapiInit", SIGHUP, Moment::kWaitingInCeRapiInit},
                       StopCase{"InterruptDownloading", SIGINT, Moment::kDownloading},
-                      StopCase{"TermDownloading", SIGTERM, Moment::kDownloading},
+                      StopCase{"TermDownloadingInPolish", SIGTERM, Moment::kDownloading, true},
                       StopCase{"HangUpDownloading", SIGHUP, Moment::kDownloading},
                       StopCase{"InterruptUploading", SIGINT, Moment::kUploading},
-                      StopCase{"TermUploading", SIGTERM, Moment::kUploading},
+                      StopCase{"TermUploadingInPolish", SIGTERM, Moment::kUploading, true},
                       StopCase{"HangUpUploading", SIGHUP, Moment::kUploading}),
     [](const ::testing::TestParamInfo<StopCase>& test) { return std::string(test.param.name); });
 
@@ -204,6 +209,7 @@ struct StatusCase {
   Direction direction;
   const char* variable;
   const char* value;
+  const char* language;
   bool on_terminal;
   std::vector<std::string> shown;  // what the terminal shows; nothing redirected
   std::size_t size_queries;        // CeGetFileSize calls
@@ -220,6 +226,7 @@ TEST_P(StatusLines, AreShownOnATerminalOnlyAndClearedAtTheEnd) {
   const bool download = row.direction == Direction::kDownload;
   WriteFileBytes(download ? device_.Tarvel("remanx.imp") : device_.Local("stock.txt"), content);
   SimulatedDevice::Inject(row.variable, row.value);
+  SimulatedDevice::Inject("FILECOPY_LANGUAGE", row.language);
   ChildProcess::Options options;
   options.arguments = {download ? "-d" : "-u", "stock.txt"};
   options.directory = device_.local_folder();
@@ -258,22 +265,30 @@ TEST_P(StatusLines, AreShownOnATerminalOnlyAndClearedAtTheEnd) {
             content);
 }
 
-const std::vector<std::string> kProgress = {"Skopiowano ", " z 1 638 400 bajtow ("};
-const std::vector<std::string> kWaiting = {
+const std::vector<std::string> kProgress = {"Copied ", " of 1,638,400 bytes ("};
+const std::vector<std::string> kProgressInPolish = {"Skopiowano ", " z 1 638 400 bajtow ("};
+const std::vector<std::string> kWaitingInPolish = {
     "Czekam na polaczenie z terminalem... (Ctrl+C przerywa)"};
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, StatusLines,
     ::testing::Values(
-        StatusCase{"DownloadProgressOnATerminal", Direction::kDownload, kCallDelay, "10", true,
-                   kProgress, 1},
-        StatusCase{"UploadProgressOnATerminal", Direction::kUpload, kCallDelay, "10", true,
-                   kProgress, 0},
-        StatusCase{
-            "DownloadProgressRedirected", Direction::kDownload, kCallDelay, "10", false, {}, 0},
-        StatusCase{"WaitOnATerminal", Direction::kDownload, kConnectDelay, "1500", true, kWaiting,
+        StatusCase{"DownloadProgressOnATerminal", Direction::kDownload, kCallDelay, "10", "en",
+                   true, kProgress, 1},
+        StatusCase{"UploadProgressOnATerminalInPolish", Direction::kUpload, kCallDelay, "10", "pl",
+                   true, kProgressInPolish, 0},
+        StatusCase{"DownloadProgressRedirected",
+                   Direction::kDownload,
+                   kCallDelay,
+                   "10",
+                   "en",
+                   false,
+                   {},
                    0},
-        StatusCase{"WaitRedirected", Direction::kDownload, kConnectDelay, "1500", false, {}, 0}),
+        StatusCase{"WaitOnATerminalInPolish", Direction::kDownload, kConnectDelay, "1500", "pl",
+                   true, kWaitingInPolish, 0},
+        StatusCase{
+            "WaitRedirected", Direction::kDownload, kConnectDelay, "1500", "en", false, {}, 0}),
     [](const ::testing::TestParamInfo<StatusCase>& test) { return std::string(test.param.name); });
 
 }  // namespace

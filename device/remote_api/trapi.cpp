@@ -1,13 +1,34 @@
 #include "device/remote_api/trapi.h"
 
-void ThrowRemoteEntryMissing(const char* name, const platform::DynamicLibrary& library) {
-  const std::string where = "the remote API library \"" + library.path() + "\"";
-  if (!library.loaded()) {
-    throw RemoteEntryMissing(std::string("cannot call ") + name + ": " + where +
-                             " could not be loaded: " + library.failure());
+#include "app/texts.h"
+
+namespace {
+
+std::string WhyNotLoaded(const platform::DynamicLibrary& library) {
+  switch (library.failure()) {
+    case platform::LoadFailure::kNotAbsolute: return Say(Text::kLibraryPathNotAbsolute);
+    case platform::LoadFailure::kNoSuchFile: {
+      std::string why = Say(Text::kLibraryFileMissing);
+      for (const std::string& other : library.also_tried()) {
+        why += Say(Text::kLibraryFileMissingEither, {other});
+      }
+      return why;
+    }
+    case platform::LoadFailure::kSystemDirectoryUnknown: return Say(Text::kSystemDirectoryUnknown);
+    case platform::LoadFailure::kRefused:
+    case platform::LoadFailure::kNone: break;
   }
-  throw RemoteEntryMissing(std::string("cannot call ") + name + ": " + where +
-                           " does not provide it");
+  return library.reason();
+}
+
+}  // namespace
+
+void ThrowRemoteEntryMissing(const char* name, const platform::DynamicLibrary& library) {
+  if (!library.loaded()) {
+    throw RemoteEntryMissing(
+        Say(Text::kLibraryNotLoaded, {name, library.path(), WhyNotLoaded(library)}));
+  }
+  throw RemoteEntryMissing(Say(Text::kLibraryLacksEntry, {name, library.path()}));
 }
 
 TRAPI::TRAPI() : library_(platform::RemoteApiLibrary()) { BindEntries(); }

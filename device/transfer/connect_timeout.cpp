@@ -22,8 +22,7 @@ std::optional<std::chrono::seconds> ConnectTimeout() {
     if (valid) seconds = seconds * 10 + (c - '0');
   }
   if (!valid || seconds < 1 || seconds > kLongest) {
-    throw CopyFailure(std::string(kVariable) + " is \"" + *text +
-                      "\", not a whole number of seconds from 1 to " + std::to_string(kLongest));
+    throw CopyFailure(Say(Text::kBadConnectTimeout, {*text, std::to_string(kLongest)}));
   }
   return std::chrono::seconds(seconds);
 }

@@ -5,11 +5,26 @@
 
 std::string Quoted(const std::string& device_path) { return "\"" + device_path + "\""; }
 
-void ThrowDeviceFailure(const char* action, const std::string& file, const std::string& reason) {
-  throw CopyFailure(std::string("cannot ") + action + " device file " + file + ": " + reason);
+void ThrowDeviceFailure(Text step, const std::string& file, const std::string& reason) {
+  throw CopyFailure(Say(step, {file, reason}));
 }
 
+std::string Describe(const platform::FileFailure& failure) {
+  Text step = Text::kLocalOpen;
+  switch (failure.step()) {
+    case platform::FileStep::kOpen: step = Text::kLocalOpen; break;
+    case platform::FileStep::kRead: step = Text::kLocalRead; break;
+    case platform::FileStep::kCreate: step = Text::kLocalCreate; break;
+    case platform::FileStep::kWrite: step = Text::kLocalWrite; break;
+    case platform::FileStep::kReplace: step = Text::kLocalReplace; break;
+    case platform::FileStep::kFlush: step = Text::kLocalFlush; break;
+  }
+  return Say(step, {failure.path(), failure.what()});
+}
+
+std::string ProgramLine(const std::string& text) { return "FileCopy: " + text; }
+
 void ReportFailure(const std::string& description) {
-  platform::WriteErrorLine("FileCopy: " + description);
+  platform::WriteErrorLine(ProgramLine(description));
   ReportCopyError();
 }

@@ -2,15 +2,19 @@
 
 #include <utility>
 
+#include "app/texts.h"
+
 namespace {
 
 constexpr std::chrono::seconds kQuietStart{1};
 constexpr std::chrono::milliseconds kUpdateEvery{250};
 
-// Digits in groups of three, as Polish writes them: "1 048 576".
+// Digits in groups of three, as each language writes them: "1 048 576" in
+// Polish, "1,048,576" in English.
 std::string Grouped(std::uint64_t value) {
+  const char* separator = CurrentLanguage() == Language::kPolish ? " " : ",";
   std::string digits = std::to_string(value);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, " ");
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, separator);
   return digits;
 }
 
@@ -35,11 +39,9 @@ void CopyProgress::Advance(std::size_t bytes) {
 }
 
 std::string ProgressText(std::uint64_t copied, std::optional<std::uint64_t> size) {
-  std::string text = "Skopiowano " + Grouped(copied);
   if (size && *size >= copied && *size > 0) {
-    text += " z " + Grouped(*size) + " bajtow (" + std::to_string(copied * 100 / *size) + "%)";
-  } else {
-    text += " bajtow";
+    return Say(Text::kCopiedOf,
+               {Grouped(copied), Grouped(*size), std::to_string(copied * 100 / *size)});
   }
-  return text;
+  return Say(Text::kCopied, {Grouped(copied)});
 }

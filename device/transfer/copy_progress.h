@@ -31,6 +31,6 @@ class CopyProgress {
   Clock::time_point next_update_;
 };
 
-// "Skopiowano 1 048 576 z 4 194 304 bajtow (25%)"; without a size (or once
-// the file turned out larger than it said), the bytes only.
+// "Copied 1,048,576 of 4,194,304 bytes (25%)"; without a size (or once the
+// file turned out larger than it said), the bytes only.
 std::string ProgressText(std::uint64_t copied, std::optional<std::uint64_t> size);

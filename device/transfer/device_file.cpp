@@ -19,7 +19,7 @@ DeviceFile::DeviceFile(const TRAPI& api, const std::string& path, RapiDword disp
   handle_ = api_.CeCreateFile(text.data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr,
                               disposition, kRapiFileAttributeNormal, RapiHandle{});
   if (handle_ == kRapiInvalidHandle) {
-    ThrowDeviceFailure("open", name_, "the device refused to open it");
+    ThrowDeviceFailure(Text::kDeviceOpen, name_, Say(Text::kDeviceRefusedOpen));
   }
   open_ = true;
 }
@@ -33,11 +33,11 @@ std::size_t DeviceFile::Read(void* buffer, std::size_t size) {
   const RapiBool result =
       api_.CeReadFile(handle_, buffer, static_cast<RapiDword>(size), &count, nullptr);
   // Only exactly 1 means success; a count of 0 then marks the end of the file.
-  if (result != 1) ThrowDeviceFailure("read", name_, "the device reported a read failure");
+  if (result != 1) ThrowDeviceFailure(Text::kDeviceRead, name_, Say(Text::kDeviceReadFailed));
   if (count > size) {
-    ThrowDeviceFailure("read", name_,
-                       "the device returned " + std::to_string(count) + " bytes for a read of " +
-                           std::to_string(size));
+    ThrowDeviceFailure(
+        Text::kDeviceRead, name_,
+        Say(Text::kDeviceReadTooMuch, {std::to_string(count), std::to_string(size)}));
   }
   return count;
 }
@@ -45,12 +45,11 @@ std::size_t DeviceFile::Read(void* buffer, std::size_t size) {
 void DeviceFile::Write(const void* data, std::size_t size) {
   RapiDword count = 0;
   if (!api_.CeWriteFile(handle_, data, static_cast<RapiDword>(size), &count, nullptr)) {
-    ThrowDeviceFailure("write", name_, "the device reported a write failure");
+    ThrowDeviceFailure(Text::kDeviceWrite, name_, Say(Text::kDeviceWriteFailed));
   }
   if (count != size) {
-    ThrowDeviceFailure("write", name_,
-                       "the device stored only " + std::to_string(count) + " of " +
-                           std::to_string(size) + " bytes");
+    ThrowDeviceFailure(Text::kDeviceWrite, name_,
+                       Say(Text::kDeviceStoredLess, {std::to_string(count), std::to_string(size)}));
   }
 }
 
@@ -67,6 +66,6 @@ std::optional<std::uint64_t> DeviceFile::Size() const {
 void DeviceFile::Close() {
   open_ = false;
   if (!api_.CeCloseHandle(handle_)) {
-    ThrowDeviceFailure("close", name_, "the device reported a failure");
+    ThrowDeviceFailure(Text::kDeviceClose, name_, Say(Text::kDeviceCloseFailed));
   }
 }

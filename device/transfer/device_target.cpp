@@ -22,7 +22,7 @@ DeviceTarget::DeviceTarget(const TRAPI& api, std::string path) : api_(api), path
   staged_path_ = path_ + kTemporarySuffix;
   // Messages name the file the user asked for; the temporary one in passing.
   file_.emplace(api_, staged_path_, kRapiCreateAlways,
-                Quoted(path_) + " (via " + Quoted(staged_path_) + ")");
+                Say(Text::kDeviceFileVia, {Quoted(path_), Quoted(staged_path_)}));
 }
 
 DeviceTarget::~DeviceTarget() {
@@ -47,9 +47,8 @@ void DeviceTarget::Replace() {
   const std::vector<RapiChar> name = DevicePathText(path_);
   const bool deleted = api_.CeDeleteFile(name.data()) != 0;
   if (!api_.CeMoveFile(DevicePathText(staged_path_).data(), name.data())) {
-    const char* what = deleted ? "the device deleted it but would not move "
-                               : "the device did not delete it and would not move ";
-    ThrowDeviceFailure("replace", Quoted(path_), what + Quoted(staged_path_) + " into its place");
+    const Text why = deleted ? Text::kDeviceDeletedOldFile : Text::kDeviceKeptOldFile;
+    ThrowDeviceFailure(Text::kDeviceReplace, Quoted(path_), Say(why, {Quoted(staged_path_)}));
   }
   staged_path_.clear();
 }

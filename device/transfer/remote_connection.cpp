@@ -13,7 +13,6 @@ using std::chrono::milliseconds;
 using Clock = platform::MonotonicClock;
 
 constexpr milliseconds kQuietWait{1000};
-constexpr const char* kWaitText = "Czekam na polaczenie z terminalem... (Ctrl+C przerywa)";
 
 std::string Hex(RapiResult result) {
   char code[16];
@@ -22,7 +21,7 @@ std::string Hex(RapiResult result) {
 }
 
 [[noreturn]] void ThrowNotConnected(const std::string& why) {
-  throw ConnectionFailure("cannot connect to the device: " + why);
+  throw ConnectionFailure(Say(Text::kCannotConnect, {why}));
 }
 
 }  // namespace
@@ -40,18 +39,16 @@ void RemoteConnection::OpenWaitingForEvent() {
   RapiInit init{sizeof(RapiInit), RapiHandle{}, 0};
   const RapiResult started = api_.CeRapiInitEx(&init);
   open_ = true;
-  if (!RapiSucceeded(started)) ThrowNotConnected("CeRapiInitEx returned " + Hex(started));
+  if (!RapiSucceeded(started)) ThrowNotConnected(Say(Text::kInitExReturned, {Hex(started)}));
   switch (WaitForDevice(static_cast<platform::NativeEvent>(init.event))) {
     case platform::EventWait::kSet: break;
     case platform::EventWait::kStopped: throw platform::Stopped();
     case platform::EventWait::kTimedOut:
-      ThrowNotConnected("no device connected within " + std::to_string(bound_.value().count()) +
-                        " s");
-    case platform::EventWait::kFailed:
-      ThrowNotConnected("the library's connection event cannot be waited for");
+      ThrowNotConnected(Say(Text::kNoDeviceWithin, {std::to_string(bound_.value().count())}));
+    case platform::EventWait::kFailed: ThrowNotConnected(Say(Text::kEventCannotBeAwaited));
   }
   if (!RapiSucceeded(init.result)) {
-    ThrowNotConnected("the connection failed with " + Hex(init.result));
+    ThrowNotConnected(Say(Text::kConnectionFailedWith, {Hex(init.result)}));
   }
 }
 
@@ -69,7 +66,7 @@ platform::EventWait RemoteConnection::WaitForDevice(platform::NativeEvent event)
     return waited;
   }
   StatusLine line;
-  line.Show(kWaitText);
+  line.Show(Say(Text::kWaitingForDevice));
   return platform::WaitForEvent(event, left());
 }
 
@@ -81,7 +78,7 @@ void RemoteConnection::OpenBlocking() {
   }
   open_ = RapiSucceeded(result);
   platform::ThrowIfStopRequested();
-  if (!open_) ThrowNotConnected("CeRapiInit returned " + Hex(result));
+  if (!open_) ThrowNotConnected(Say(Text::kInitReturned, {Hex(result)}));
 }
 
 // Runs on the thread the system delivers the stop on.

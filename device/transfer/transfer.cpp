@@ -34,8 +34,11 @@ CopyOutcome Guarded(Copy copy) {
   try {
     copy();
   } catch (const platform::Stopped&) {
-    platform::WriteErrorLine(platform::kStoppedBeforeCompleteLine);
+    platform::WriteErrorLine(ProgramLine(Say(Text::kStoppedBeforeComplete)));
     return CopyOutcome::kStopped;
+  } catch (const platform::FileFailure& failure) {
+    ReportFailure(Describe(failure));
+    return CopyOutcome::kFailed;
   } catch (const ConnectionFailure& failure) {
     ReportFailure(failure.what());
     return CopyOutcome::kNoDevice;
@@ -43,11 +46,11 @@ CopyOutcome Guarded(Copy copy) {
     ReportFailure(failure.what());
     return CopyOutcome::kFailed;
   } catch (...) {
-    ReportFailure("unexpected failure");
+    ReportFailure(Say(Text::kUnexpectedFailure));
     return CopyOutcome::kFailed;
   }
   if (platform::StopRequested()) {
-    platform::WriteErrorLine(platform::kStoppedAfterCompleteLine);
+    platform::WriteErrorLine(ProgramLine(Say(Text::kStoppedAfterComplete)));
     return CopyOutcome::kStopped;
   }
   return CopyOutcome::kCopied;

@@ -69,7 +69,8 @@ XP_SP3_IMPORTS = {
         FindNextFileW FlushFileBuffers FormatMessageW FreeLibrary GetConsoleMode
         GetCurrentProcessId GetCurrentThreadId GetEnvironmentVariableW GetFileSizeEx
         GetLastError GetModuleFileNameW GetModuleHandleA GetModuleHandleW GetProcAddress
-        GetStartupInfoW GetStdHandle GetSystemDirectoryA InitializeCriticalSection
+        GetStartupInfoW GetStdHandle GetSystemDirectoryA GetUserDefaultUILanguage
+        InitializeCriticalSection
         IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA LoadLibraryExA LoadLibraryW
         LocalFree MoveFileExW MultiByteToWideChar OpenProcess QueryPerformanceCounter
         QueryPerformanceFrequency ReadConsoleInputA ReadFile ReleaseSemaphore ResetEvent
@@ -115,8 +116,11 @@ SUPPORTED_OS = {  # Vista, 7, 8, 8.1, 10 and 11
 
 # Every rapi.dll has CeRapiInitEx, so the program waits for its event.
 CONNECTED = "CeRapiInitEx(ptr) = 0x00000000"
-STOPPED_LINE = b"FileCopy: copy stopped before it was complete\r\n"
-WAIT_LINE = "Czekam na polaczenie z terminalem... (Ctrl+C przerywa)"
+# The Polish locale gives Wine a Polish user interface language, and with it
+# the program's Polish lines.
+STOPPED_LINES = {"C.UTF-8": b"FileCopy: copy stopped before it was complete\r\n",
+                 "pl_PL.UTF-8": b"FileCopy: kopiowanie przerwane przed jego zakonczeniem\r\n"}
+WAIT_LINE_IN_POLISH = "Czekam na polaczenie z terminalem... (Ctrl+C przerywa)"
 
 OPTIONS = None
 RIG = None
@@ -322,10 +326,10 @@ class Case:
         env = self.environment(debug, locale, bound, faults)
         return RIG.start_program(arguments, cwd or self.local, env, self.folder, program)
 
-    def console(self, *arguments, stderr_to_console=False, **faults):
+    def console(self, *arguments, stderr_to_console=False, locale="C.UTF-8", **faults):
         """The program in a console; its standard error to a file unless asked."""
         stderr = None if stderr_to_console else self.folder / "stderr"
-        return Console(RIG, self.folder, arguments, self.environment("-all", "C.UTF-8", None, faults),
+        return Console(RIG, self.folder, arguments, self.environment("-all", locale, None, faults),
                        self.local, stderr)
 
     def run(self, *arguments, timeout=60, **options):
@@ -503,6 +507,9 @@ class FailureTest(WineTest):
         self.assertEqual(case.calls(), [])
         # The library is looked for in the system directory and nowhere else.
         self.assertIn(b"c:\\windows\\system32\\rapi.dll", result.error_lines()[0].lower())
+        # In the PC's language.
+        self.assertTrue(result.error_lines()[0].startswith(b"FileCopy: nie mozna wywolac CeRapiInit"),
+                        result.error_lines()[0])
 
     def test_when_the_connection_fails(self):
         case = self.download_case("connect")
@@ -647,15 +654,15 @@ class StopTest(WineTest):
     Wine turns the terminal's interrupt into CTRL_C_EVENT."""
 
     MOMENTS = {
-        # moment: (option, simulator, the state to stop in)
-        "waiting-for-the-event": ("-d", dict(NO_DEVICE=1), "connecting"),
-        "in-ceRapiInit": ("-d", dict(NO_DEVICE=1), "connecting"),
-        "downloading": ("-d", dict(CALL_DELAY_MS=20), "CeReadFile("),
-        "uploading": ("-u", dict(CALL_DELAY_MS=20), "CeWriteFile("),
+        # moment: (option, simulator, the state to stop in, locale)
+        "waiting-for-the-event": ("-d", dict(NO_DEVICE=1), "connecting", "C.UTF-8"),
+        "in-ceRapiInit": ("-d", dict(NO_DEVICE=1), "connecting", "C.UTF-8"),
+        "downloading": ("-d", dict(CALL_DELAY_MS=20), "CeReadFile(", "C.UTF-8"),
+        "uploading": ("-u", dict(CALL_DELAY_MS=20), "CeWriteFile(", "pl_PL.UTF-8"),
     }
 
     def test_ctrl_c_stops_the_copy_and_leaves_everything_as_it_was(self):
-        for moment, (option, faults, state) in self.MOMENTS.items():
+        for moment, (option, faults, state, locale) in self.MOMENTS.items():
             with self.subTest(moment=moment):
                 case = self.new_case(f"stop-{moment}")
                 (case.tarvel / DEVICE_EXPORT).write_bytes(random_bytes(50 * CHUNK, 13))
@@ -667,7 +674,7 @@ class StopTest(WineTest):
                 libraries = ({"rapi.dll": Path(OPTIONS.dll_without_init_ex).resolve()}
                              if moment == "in-ceRapiInit" else {"rapi.dll": RIG.dll})
                 with SystemLibraries(libraries):
-                    console = case.console(option, "stock.txt", **faults)
+                    console = case.console(option, "stock.txt", locale=locale, **faults)
                     if state == "connecting":
                         started = console.wait_for(
                             lambda: any(name.startswith("stock.txt.filecopy-")
@@ -683,7 +690,7 @@ class StopTest(WineTest):
                                     "Ctrl+C did not end it")
                 self.assertLess(time.monotonic() - stopped_at, 5)
                 self.assertEqual(console.status(), 1)
-                self.assertEqual((case.folder / "stderr").read_bytes(), STOPPED_LINE)
+                self.assertEqual((case.folder / "stderr").read_bytes(), STOPPED_LINES[locale])
                 self.assertEqual(RIG.visible_windows(), [], "a window was shown")
                 for folder, files in before.items():
                     self.assertEqual(snapshot(folder), files, f"{folder.name} changed")
@@ -699,8 +706,9 @@ class StopTest(WineTest):
         case = self.new_case("wait-line")
         content = random_bytes(CHUNK + 1, 15)
         (case.tarvel / DEVICE_EXPORT).write_bytes(content)
-        console = case.console("-d", "stock.txt", stderr_to_console=True, CONNECT_DELAY_MS=3000)
-        self.assertTrue(console.wait_for(lambda: WAIT_LINE in console.screen(), 45),
+        console = case.console("-d", "stock.txt", stderr_to_console=True, locale="pl_PL.UTF-8",
+                               CONNECT_DELAY_MS=3000)
+        self.assertTrue(console.wait_for(lambda: WAIT_LINE_IN_POLISH in console.screen(), 45),
                         "the wait is not on the console: " + console.screen())
         self.assertTrue(console.wait_for(lambda: console.status() is not None, 30))
         self.assertEqual(console.status(), 0)

@@ -1,0 +1,36 @@
+#include "app/language.h"
+
+namespace {
+
+constexpr std::uint16_t kPrimaryLanguageMask = 0x3FF;
+constexpr std::uint16_t kPolishPrimaryLanguage = 0x15;
+
+// ASCII only: the names compared are, whatever the C locale is.
+std::string LowerCase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+bool NamesPolish(const std::string& locale) { return LowerCase(locale).rfind("pl", 0) == 0; }
+
+}  // namespace
+
+Language ChooseLanguage(const std::optional<std::string>& chosen,
+                        const platform::UserLocale& locale) {
+  if (chosen) {
+    const std::string name = LowerCase(*chosen);
+    if (name == "pl") return Language::kPolish;
+    if (name == "en") return Language::kEnglish;
+  }
+  if (locale.ui_language) {
+    return (*locale.ui_language & kPrimaryLanguageMask) == kPolishPrimaryLanguage
+               ? Language::kPolish
+               : Language::kEnglish;
+  }
+  for (const auto* variable : {&locale.lc_all, &locale.lc_messages, &locale.lang}) {
+    if (*variable) return NamesPolish(**variable) ? Language::kPolish : Language::kEnglish;
+  }
+  return Language::kEnglish;
+}

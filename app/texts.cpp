@@ -1,0 +1,125 @@
+#include "app/texts.h"
+
+#include <cstddef>
+#include <iterator>
+
+namespace {
+
+// In the order of Text, which the check below holds it to.
+constexpr Wordings kTexts[] = {
+    {Text::kLocalOpen, "cannot open local file \"{1}\": {2}",
+     "nie mozna otworzyc pliku lokalnego \"{1}\": {2}"},
+    {Text::kLocalRead, "cannot read local file \"{1}\": {2}",
+     "nie mozna odczytac pliku lokalnego \"{1}\": {2}"},
+    {Text::kLocalCreate, "cannot create local file \"{1}\": {2}",
+     "nie mozna utworzyc pliku lokalnego \"{1}\": {2}"},
+    {Text::kLocalWrite, "cannot write local file \"{1}\": {2}",
+     "nie mozna zapisac pliku lokalnego \"{1}\": {2}"},
+    {Text::kLocalReplace, "cannot replace local file \"{1}\": {2}",
+     "nie mozna zastapic pliku lokalnego \"{1}\": {2}"},
+    {Text::kLocalFlush, "cannot flush local file \"{1}\": {2}",
+     "nie mozna utrwalic na dysku pliku lokalnego \"{1}\": {2}"},
+    {Text::kDeviceOpen, "cannot open device file {1}: {2}",
+     "nie mozna otworzyc pliku na terminalu {1}: {2}"},
+    {Text::kDeviceRead, "cannot read device file {1}: {2}",
+     "nie mozna odczytac pliku na terminalu {1}: {2}"},
+    {Text::kDeviceWrite, "cannot write device file {1}: {2}",
+     "nie mozna zapisac pliku na terminalu {1}: {2}"},
+    {Text::kDeviceClose, "cannot close device file {1}: {2}",
+     "nie mozna zamknac pliku na terminalu {1}: {2}"},
+    {Text::kDeviceReplace, "cannot replace device file {1}: {2}",
+     "nie mozna zastapic pliku na terminalu {1}: {2}"},
+    {Text::kDeviceFileVia, "{1} (via {2})", "{1} (przez {2})"},
+    {Text::kDeviceRefusedOpen, "the device refused to open it", "terminal odmowil jego otwarcia"},
+    {Text::kDeviceReadFailed, "the device reported a read failure",
+     "terminal zglosil blad odczytu"},
+    {Text::kDeviceReadTooMuch, "the device returned {1} bytes for a read of {2}",
+     "terminal zwrocil {1} bajtow przy odczycie {2}"},
+    {Text::kDeviceWriteFailed, "the device reported a write failure",
+     "terminal zglosil blad zapisu"},
+    {Text::kDeviceStoredLess, "the device stored only {1} of {2} bytes",
+     "terminal zapisal tylko {1} z {2} bajtow"},
+    {Text::kDeviceCloseFailed, "the device reported a failure", "terminal zglosil blad"},
+    {Text::kDeviceKeptOldFile, "the device did not delete it and would not move {1} into its place",
+     "terminal go nie usunal i nie przeniosl {1} na jego miejsce"},
+    {Text::kDeviceDeletedOldFile, "the device deleted it but would not move {1} into its place",
+     "terminal go usunal, ale nie przeniosl {1} na jego miejsce"},
+    {Text::kCannotConnect, "cannot connect to the device: {1}",
+     "nie mozna polaczyc sie z terminalem: {1}"},
+    {Text::kInitExReturned, "CeRapiInitEx returned {1}", "CeRapiInitEx zwrocilo {1}"},
+    {Text::kNoDeviceWithin, "no device connected within {1} s",
+     "zaden terminal nie polaczyl sie w ciagu {1} s"},
+    {Text::kEventCannotBeAwaited, "the library's connection event cannot be waited for",
+     "nie mozna czekac na zdarzenie polaczenia od biblioteki"},
+    {Text::kConnectionFailedWith, "the connection failed with {1}",
+     "polaczenie nie powiodlo sie z kodem {1}"},
+    {Text::kInitReturned, "CeRapiInit returned {1}", "CeRapiInit zwrocilo {1}"},
+    {Text::kBadConnectTimeout,
+     "FILECOPY_CONNECT_TIMEOUT is \"{1}\", not a whole number of seconds from 1 to {2}",
+     "FILECOPY_CONNECT_TIMEOUT ma wartosc \"{1}\", a nie liczbe calkowita sekund od 1 do {2}"},
+    {Text::kLibraryNotLoaded,
+     "cannot call {1}: the remote API library \"{2}\" could not be loaded: {3}",
+     "nie mozna wywolac {1}: nie mozna zaladowac biblioteki zdalnego API \"{2}\": {3}"},
+    {Text::kLibraryLacksEntry,
+     "cannot call {1}: the remote API library \"{2}\" does not provide it",
+     "nie mozna wywolac {1}: biblioteka zdalnego API \"{2}\" jej nie udostepnia"},
+    {Text::kLibraryPathNotAbsolute, "not an absolute path", "to nie jest sciezka bezwzgledna"},
+    {Text::kLibraryFileMissing, "there is no such file", "nie ma takiego pliku"},
+    {Text::kLibraryFileMissingEither, ", nor \"{1}\"", ", ani \"{1}\""},
+    {Text::kSystemDirectoryUnknown, "the system directory is unknown",
+     "katalog systemowy jest nieznany"},
+    {Text::kUnexpectedFailure, "unexpected failure", "nieoczekiwany blad"},
+    {Text::kStoppedBeforeComplete, "copy stopped before it was complete",
+     "kopiowanie przerwane przed jego zakonczeniem"},
+    {Text::kStoppedAfterComplete, "copy stopped after it was complete",
+     "kopiowanie przerwane po jego zakonczeniu"},
+    {Text::kWaitingForDevice, "Waiting for the connection to the handheld... (Ctrl+C stops)",
+     "Czekam na polaczenie z terminalem... (Ctrl+C przerywa)"},
+    {Text::kCopiedOf, "Copied {1} of {2} bytes ({3}%)", "Skopiowano {1} z {2} bajtow ({3}%)"},
+    {Text::kCopied, "Copied {1} bytes", "Skopiowano {1} bajtow"},
+};
+
+constexpr bool InOrder() {
+  std::size_t index = 0;
+  for (const Wordings& row : kTexts) {
+    if (static_cast<std::size_t>(row.text) != index++) return false;
+  }
+  return true;
+}
+static_assert(InOrder(), "every text has its row, in the order of Text");
+
+Language g_language = Language::kEnglish;
+
+}  // namespace
+
+void SetLanguage(Language language) { g_language = language; }
+
+Language CurrentLanguage() { return g_language; }
+
+const char* Wording(Text text, Language language) {
+  const Wordings& row = kTexts[static_cast<std::size_t>(text)];
+  return language == Language::kPolish ? row.polish : row.english;
+}
+
+std::string Say(Text text, const std::vector<std::string>& arguments) {
+  const std::string wording = Wording(text, g_language);
+  std::string said;
+  for (std::size_t at = 0; at < wording.size(); ++at) {
+    const bool placeholder = wording[at] == '{' && at + 2 < wording.size() &&
+                             wording[at + 1] >= '1' && wording[at + 1] <= '9' &&
+                             wording[at + 2] == '}';
+    const auto number = placeholder ? static_cast<std::size_t>(wording[at + 1] - '1') : 0;
+    if (placeholder && number < arguments.size()) {
+      said += arguments[number];
+      at += 2;
+    } else {
+      said += wording[at];
+    }
+  }
+  return said;
+}
+
+const std::vector<Wordings>& AllTexts() {
+  static const std::vector<Wordings> all(std::begin(kTexts), std::end(kTexts));
+  return all;
+}

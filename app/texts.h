@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The program's own lines, each in English and in Polish. Polish is written
+// without its accented letters, as the usage text is, so it reads the same on
+// every console code page and in redirected output. {1}, {2}... stand for the
+// arguments, so each language may put them where its grammar wants them.
+
+enum class Language { kEnglish, kPolish };
+
+enum class Text {
+  kLocalOpen,
+  kLocalRead,
+  kLocalCreate,
+  kLocalWrite,
+  kLocalReplace,
+  kLocalFlush,
+  kDeviceOpen,
+  kDeviceRead,
+  kDeviceWrite,
+  kDeviceClose,
+  kDeviceReplace,
+  kDeviceFileVia,
+  kDeviceRefusedOpen,
+  kDeviceReadFailed,
+  kDeviceReadTooMuch,
+  kDeviceWriteFailed,
+  kDeviceStoredLess,
+  kDeviceCloseFailed,
+  kDeviceKeptOldFile,
+  kDeviceDeletedOldFile,
+  kCannotConnect,
+  kInitExReturned,
+  kNoDeviceWithin,
+  kEventCannotBeAwaited,
+  kConnectionFailedWith,
+  kInitReturned,
+  kBadConnectTimeout,
+  kLibraryNotLoaded,
+  kLibraryLacksEntry,
+  kLibraryPathNotAbsolute,
+  kLibraryFileMissing,
+  kLibraryFileMissingEither,
+  kSystemDirectoryUnknown,
+  kUnexpectedFailure,
+  kStoppedBeforeComplete,
+  kStoppedAfterComplete,
+  kWaitingForDevice,
+  kCopiedOf,
+  kCopied,
+};
+
+// The language of every text from now on; English until it is set.
+void SetLanguage(Language language);
+Language CurrentLanguage();
+
+// The text in the current language, each {N} replaced by the Nth argument.
+std::string Say(Text text, const std::vector<std::string>& arguments = {});
+
+// The text as it is stored, for code that may not build strings (a signal
+// handler); it lasts as long as the program.
+const char* Wording(Text text, Language language);
+
+// Every text as stored, for checks of the table itself.
+struct Wordings {
+  Text text;
+  const char* english;
+  const char* polish;
+};
+const std::vector<Wordings>& AllTexts();
