@@ -7,52 +7,37 @@
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
-#include <vector>
 
-#include "platform/file_failure.h"
 #include "platform/local_file.h"
-#include "platform/stop-posix.h"
-#include "platform/stop.h"
 #include "platform/system_error.h"
 
 namespace platform {
 namespace {
 
-// Whether an existing target could be written in place, so a copy that could
-// never be stored fails before the device is contacted.
-void CheckReplaceable(const std::string& path) {
-  if (path.empty()) {
-    errno = ENOENT;
-    throw FileFailure(FileStep::kCreate, path, LastSystemErrorText());
-  }
-  const int probe = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (probe >= 0) {
-    close(probe);
-  } else if (errno != ENOENT) {
-    throw FileFailure(FileStep::kCreate, path, LastSystemErrorText());
+FileError Failure(FileProblem problem) { return {problem, LastSystemErrorText()}; }
+
+// The error errno holds, as the policy tells them apart.
+FileError LastFailure() {
+  switch (errno) {
+    case ENOENT: return Failure(FileProblem::kMissing);
+    case EEXIST: return Failure(FileProblem::kExists);
+    case EINTR: return Failure(FileProblem::kInterrupted);
+    case EWOULDBLOCK: return Failure(FileProblem::kShared);
+    default: return Failure(FileProblem::kOther);
   }
 }
 
-// A symbolic link stays a link: the file it names gets the new content.
-std::string FileBehindLinks(const std::string& path) {
-  char* resolved = realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;
-  std::string file(resolved);
-  std::free(resolved);
-  return file;
+FileType TypeOf(mode_t mode) {
+  if (S_ISREG(mode)) return FileType::kRegular;
+  if (S_ISDIR(mode)) return FileType::kFolder;
+  return FileType::kOther;
 }
 
-constexpr const char* kTemporaryInfix = ".filecopy-";
-constexpr const char* kTemporaryPattern = "XXXXXX";
-constexpr int kTemporaryNameAttempts = 100;
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+FileType TypeAt(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) == 0) return TypeOf(status.st_mode);
+  return errno == ENOENT ? FileType::kMissing : FileType::kUnknown;
 }
-
-std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 bool SameFile(int descriptor, const std::string& path) {
   struct stat held {};
@@ -61,186 +46,180 @@ bool SameFile(int descriptor, const std::string& path) {
          held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
-// Whether a name is one of ours for that target: the infix, then what mkstemp puts in.
-bool IsTemporaryOf(const std::string& name, const std::string& target_name) {
-  const std::string stem = target_name + kTemporaryInfix;
-  if (name.size() != stem.size() + std::char_traits<char>::length(kTemporaryPattern) ||
-      name.compare(0, stem.size(), stem) != 0) {
-    return false;
-  }
-  for (std::size_t i = stem.size(); i < name.size(); ++i) {
-    const char c = name[i];
-    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
-  }
-  return true;
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A running copy holds its temporary file locked, so one that can be locked
-// was left by a run that no longer runs. Anything that cannot be taken (not
-// ours to read, not a plain file) is left alone.
-void RemoveAbandonedCopies(const std::string& target) {
-  const std::string folder = FolderOf(target);
-  DIR* listing = opendir(folder.c_str());
-  if (listing == nullptr) return;
-  const std::string target_name = NameOf(target);
-  // cppcheck-suppress readdirCalled ; one thread, and readdir_r is the deprecated one
-  while (const dirent* entry = readdir(listing)) {
-    if (!IsTemporaryOf(entry->d_name, target_name)) continue;
-    const std::string path = folder + "/" + entry->d_name;
-    const int file = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (file < 0) continue;
-    struct stat status {};
-    if (fstat(file, &status) == 0 && S_ISREG(status.st_mode) &&
-        flock(file, LOCK_EX | LOCK_NB) == 0 && SameFile(file, path)) {
-      unlink(path.c_str());
-    }
-    close(file);
-  }
-  closedir(listing);
-}
-
-// Created and then locked: a removal that takes it in the moment between
-// has made the name useless, so another is tried.
-int CreateLockedTemporary(const std::string& target, std::string& path) {
-  const std::string pattern = target + kTemporaryInfix + kTemporaryPattern;
-  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int file = mkstemp(name.data());
-    if (file < 0) return -1;
-    if (flock(file, LOCK_EX | LOCK_NB) == 0 && SameFile(file, name.data())) {
-      path = name.data();
-      return file;
-    }
-    close(file);
-  }
-  errno = EEXIST;
-  return -1;
-}
-
-bool Synced(int file) {
-  int result;
-  do {
-    result = fsync(file);
-  } while (result != 0 && errno == EINTR);
-  return result == 0;
-}
-
-// The folder's entry for a renamed file reaches the disk only with the folder.
-// Some systems cannot sync a folder at all (EINVAL): there is nothing to flush.
-bool FolderSynced(const std::string& path) {
-  const int descriptor = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor < 0) return false;
-  const bool synced = Synced(descriptor) || errno == EINVAL;
-  const int error = errno;
-  close(descriptor);
-  errno = error;
-  return synced;
-}
-
-// The replaced file keeps its permissions; a new one gets the usual ones.
-mode_t TargetMode(const std::string& path) {
-  struct stat existing {};
-  if (stat(path.c_str(), &existing) == 0) return existing.st_mode & 07777U;
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666U & ~mask;
+// Another program that locks the file to write it keeps it from being taken.
+FileError Locked(int descriptor, int operation) {
+  if (flock(descriptor, operation | LOCK_NB) == 0 || errno != EWOULDBLOCK) return {};
+  return LastFailure();
 }
 
 }  // namespace
 
-LocalSource::LocalSource(std::string path) : path_(std::move(path)) {
-  file_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (file_ < 0) throw FileFailure(FileStep::kOpen, path_, LastSystemErrorText());
-  // A folder opens like a file here but cannot be read; refuse it before the
-  // device file is emptied for it.
-  struct stat status {};
-  if (fstat(file_, &status) == 0 && S_ISDIR(status.st_mode)) {
-    close(file_);
-    errno = EISDIR;
-    throw FileFailure(FileStep::kOpen, path_, LastSystemErrorText());
+FileHandle::~FileHandle() {
+  if (open_) close(native_);
+}
+
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : native_(other.native_), open_(std::exchange(other.open_, false)) {}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    if (open_) close(native_);
+    native_ = other.native_;
+    open_ = std::exchange(other.open_, false);
   }
+  return *this;
 }
 
-LocalSource::~LocalSource() {
-  if (open_) close(file_);
+void FileHandle::Adopt(NativeFile native) {
+  if (open_) close(native_);
+  native_ = native;
+  open_ = true;
 }
 
-std::size_t LocalSource::Read(void* buffer, std::size_t size) {
-  for (;;) {
-    const ssize_t count = read(file_, buffer, size);
-    if (count >= 0) return static_cast<std::size_t>(count);
-    if (errno != EINTR) throw FileFailure(FileStep::kRead, path_, LastSystemErrorText());
+FileError FileHandle::Close() {
+  if (!open_) return {};
+  open_ = false;
+  return close(native_) == 0 ? FileError{} : LastFailure();
+}
+
+PathFacts Examine(const std::string& path) {
+  PathFacts facts;
+  struct stat entry {};
+  if (lstat(path.c_str(), &entry) != 0) {
+    facts.type = errno == ENOENT ? FileType::kMissing : FileType::kUnknown;
+    return facts;
   }
+  facts.link = S_ISLNK(entry.st_mode);
+  facts.type = facts.link ? TypeAt(path) : TypeOf(entry.st_mode);
+  if (char* resolved = realpath(path.c_str(), nullptr)) {
+    facts.target = resolved;
+    std::free(resolved);
+  }
+  return facts;
 }
 
-std::optional<std::uint64_t> LocalSource::Size() const {
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
+  if (listing == nullptr) return names;
+  // cppcheck-suppress readdirCalled ; one thread, and readdir_r is the deprecated one
+  while (const dirent* entry = readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(listing);
+  return names;
+}
+
+FileError OpenForReading(const std::string& path, FileHandle& file) {
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return LastFailure();
+  file.Adopt(descriptor);
+  return Locked(descriptor, LOCK_SH);
+}
+
+FileError CheckReplaceable(const std::string& path) {
+  FileHandle probe;
+  const int descriptor = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0) return LastFailure();
+  probe.Adopt(descriptor);
+  return Locked(descriptor, LOCK_EX);
+}
+
+// Created and then locked: a removal that takes it in the moment between has
+// made the name useless, and it counts as taken.
+FileError CreateHeld(const std::string& path, FileHandle& file) {
+  const int descriptor =
+      open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (descriptor < 0) return LastFailure();
+  file.Adopt(descriptor);
+  if (flock(descriptor, LOCK_EX | LOCK_NB) == 0 && SameFile(descriptor, path)) return {};
+  file.Close();
+  errno = EEXIST;
+  return LastFailure();
+}
+
+FileError TakeHeld(const std::string& path, FileHandle& file) {
+  const int descriptor =
+      open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0) return LastFailure();
+  file.Adopt(descriptor);
   struct stat status {};
-  if (fstat(file_, &status) != 0) return std::nullopt;
+  if (fstat(descriptor, &status) != 0) return LastFailure();
+  if (!S_ISREG(status.st_mode)) {
+    errno = EINVAL;
+    return LastFailure();
+  }
+  if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) return LastFailure();
+  // Its holder may have renamed it between the open and the lock.
+  if (!SameFile(descriptor, path)) {
+    errno = ENOENT;
+    return LastFailure();
+  }
+  return {};
+}
+
+FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count) {
+  const ssize_t got = read(file.native(), buffer, size);
+  if (got < 0) return LastFailure();
+  count = static_cast<std::size_t>(got);
+  return {};
+}
+
+FileError Write(FileHandle& file, const void* data, std::size_t size, std::size_t& count) {
+  const ssize_t written = write(file.native(), data, size);
+  if (written < 0) return LastFailure();
+  count = static_cast<std::size_t>(written);
+  return {};
+}
+
+std::optional<std::uint64_t> SizeOf(const FileHandle& file) {
+  struct stat status {};
+  if (fstat(file.native(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
   return static_cast<std::uint64_t>(status.st_size);
 }
 
-void LocalSource::Close() {
-  open_ = false;
-  close(file_);
+FileError TakePermissions(FileHandle& file, const std::string& replaced) {
+  struct stat existing {};
+  mode_t mode = 0;
+  if (stat(replaced.c_str(), &existing) == 0) {
+    mode = existing.st_mode & 07777U;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666U & ~mask;
+  }
+  return fchmod(file.native(), mode) == 0 ? FileError{} : LastFailure();
 }
 
-LocalTarget::LocalTarget(std::string path) : path_(std::move(path)) {
-  CheckReplaceable(path_);
-  replaced_path_ = FileBehindLinks(path_);
-  RemoveAbandonedCopies(replaced_path_);
-  file_ = CreateLockedTemporary(replaced_path_, temporary_path_);
-  if (file_ < 0) {
-    open_ = pending_ = false;
-    throw FileFailure(FileStep::kCreate, path_, LastSystemErrorText());
-  }
-  RemoveOnAbruptStop(temporary_path_);
-  if (fchmod(file_, TargetMode(replaced_path_)) != 0) {
-    const std::string reason = LastSystemErrorText();
-    Discard();
-    throw FileFailure(FileStep::kCreate, path_, reason);
-  }
+FileError FlushData(FileHandle& file) {
+  return fsync(file.native()) == 0 ? FileError{} : LastFailure();
 }
 
-LocalTarget::~LocalTarget() { Discard(); }
-
-void LocalTarget::Write(const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t count = write(file_, bytes, size);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
-    bytes += count;
-    size -= static_cast<std::size_t>(count);
-  }
+FileError ReplaceWith(FileHandle& /*held*/, const std::string& held_path,
+                      const std::string& target) {
+  return rename(held_path.c_str(), target.c_str()) == 0 ? FileError{} : LastFailure();
 }
 
-// The data reaches the disk before the new name does, so a power cut leaves
-// the old file or the whole new one. Renamed while still open, so still
-// locked: another download's tidying cannot take it. Once renamed, the new
-// content is in place, but while its folder has not reached the disk a power
-// cut may still undo the rename, so that failure is reported all the same.
-void LocalTarget::Commit() {
-  if (!Synced(file_)) throw FileFailure(FileStep::kFlush, path_, LastSystemErrorText());
-  ThrowIfStopRequested();
-  if (rename(temporary_path_.c_str(), replaced_path_.c_str()) != 0) {
-    throw FileFailure(FileStep::kReplace, path_, LastSystemErrorText());
-  }
-  pending_ = false;
-  RemoveOnAbruptStop("");
-  open_ = false;
-  if (close(file_) != 0) throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
-  if (!FolderSynced(replaced_path_)) throw FileFailure(FileStep::kFlush, path_, LastSystemErrorText());
+// The folder's entry for a renamed file reaches the disk only with the folder.
+// Some systems cannot sync a folder at all (EINVAL): there is nothing to flush.
+FileError FlushReplacement(FileHandle& /*held*/, const std::string& target) {
+  FileHandle folder;
+  const int descriptor = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return LastFailure();
+  folder.Adopt(descriptor);
+  if (fsync(descriptor) == 0 || errno == EINVAL) return {};
+  return LastFailure();
 }
 
-void LocalTarget::Discard() noexcept {
-  if (pending_) {
-    RemoveOnAbruptStop("");
-    unlink(temporary_path_.c_str());
-  }
-  pending_ = false;
-  if (open_) close(file_);
-  open_ = false;
+FileError RemoveHeld(FileHandle& /*held*/, const std::string& held_path) {
+  return unlink(held_path.c_str()) == 0 ? FileError{} : LastFailure();
 }
 
 }  // namespace platform

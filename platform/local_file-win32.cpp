@@ -1,179 +1,294 @@
 #include <windows.h>
+#include <winternl.h>
 
-#include <cwchar>
-#include <optional>
+#include <cstring>
 #include <utility>
+#include <vector>
 
-#include "platform/file_failure.h"
+#include "platform/full_path-win32.h"
 #include "platform/local_file.h"
-#include "platform/stop.h"
 #include "platform/system_error.h"
 #include "platform/wide_string-win32.h"
 
 namespace platform {
 namespace {
 
-// Whether an existing target could be written in place, so a copy that could
-// never be stored fails before the device is contacted.
-void CheckReplaceable(const std::string& path) {
-  HANDLE probe = CreateFileW(WideString(path).c_str(), GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (probe != INVALID_HANDLE_VALUE) {
-    CloseHandle(probe);
-  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-    throw FileFailure(FileStep::kCreate, path, LastSystemErrorText());
-  }
-}
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-constexpr int kTemporaryNameAttempts = 100;
-constexpr const wchar_t* kTemporaryInfix = L".filecopy-";
-constexpr const wchar_t* kTemporarySuffix = L".tmp";
-
-std::wstring FolderPrefixOf(const std::wstring& path) {
-  const std::size_t separator = path.find_last_of(L"\\/:");
-  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
-}
-
-bool IsDigits(const std::wstring& text) {
-  if (text.empty()) return false;
-  for (const wchar_t c : text) {
-    if (c < L'0' || c > L'9') return false;
-  }
-  return true;
-}
-
-// The process that named a temporary file "<target>.filecopy-<pid>-<n>.tmp",
-// if the name is one of ours for that target.
-std::optional<DWORD> WriterOf(const std::wstring& name, const std::wstring& target_name) {
-  const std::wstring stem = target_name + kTemporaryInfix;
-  const std::size_t suffix = std::char_traits<wchar_t>::length(kTemporarySuffix);
-  if (name.size() <= stem.size() + suffix || name.compare(0, stem.size(), stem) != 0 ||
-      name.compare(name.size() - suffix, suffix, kTemporarySuffix) != 0) {
-    return std::nullopt;
-  }
-  const std::wstring numbers = name.substr(stem.size(), name.size() - suffix - stem.size());
-  const std::size_t dash = numbers.find(L'-');
-  if (dash == std::wstring::npos || !IsDigits(numbers.substr(0, dash)) ||
-      !IsDigits(numbers.substr(dash + 1)) || dash > 10) {
-    return std::nullopt;
-  }
-  return static_cast<DWORD>(std::wcstoul(numbers.substr(0, dash).c_str(), nullptr, 10));
-}
-
-// Whether a process may still be running; one that cannot be looked at may.
-bool MayBeRunning(DWORD process_id) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, process_id);
-  if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
-  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-  CloseHandle(process);
-  return running;
-}
-
-// A running copy holds its temporary file without sharing, so the delete of
-// one it still writes fails; its process is checked too, for the moment
-// between its close and its move. Anything else that cannot be deleted is
-// left alone.
-void RemoveAbandonedCopies(const std::string& target) {
-  const std::wstring wide = WideString(target);
-  const std::wstring folder = FolderPrefixOf(wide);
-  const std::wstring target_name = wide.substr(folder.size());
-  WIN32_FIND_DATAW found{};
-  HANDLE search =
-      FindFirstFileW((wide + kTemporaryInfix + L"*" + kTemporarySuffix).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    // The pattern also matches short 8.3 names; only the long one counts.
-    const std::optional<DWORD> writer = WriterOf(found.cFileName, target_name);
-    if (writer && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        !MayBeRunning(*writer)) {
-      DeleteFileW((folder + found.cFileName).c_str());
+// The error the last call left, as the policy tells them apart. Access is
+// denied to a read-only file or a folder for good; to any other file also
+// while a program holds it.
+FileError LastFailure(const std::wstring& path) {
+  const DWORD code = GetLastError();
+  FileError error{FileProblem::kOther, LastSystemErrorText()};
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: error.problem = FileProblem::kMissing; break;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: error.problem = FileProblem::kExists; break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: error.problem = FileProblem::kShared; break;
+    case ERROR_ACCESS_DENIED: {
+      const DWORD attributes = GetFileAttributesW(path.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES &&
+          (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0) {
+        error.problem = FileProblem::kDenied;
+      }
+      break;
     }
-  } while (FindNextFileW(search, &found));
+    default: break;
+  }
+  return error;
+}
+
+FileError Opened(HANDLE handle, const std::wstring& path, FileHandle& file) {
+  if (handle == INVALID_HANDLE_VALUE) return LastFailure(path);
+  file.Adopt(handle);
+  return {};
+}
+
+// Symbolic links and junctions; other reparse points (a cloud file, a
+// deduplicated one) are the files themselves.
+bool IsLink(const std::wstring& path) {
+  WIN32_FIND_DATAW entry{};
+  HANDLE search = FindFirstFileW(path.c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
+  return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         (entry.dwReserved0 == IO_REPARSE_TAG_SYMLINK ||
+          entry.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+}
+
+template <typename Entry>
+Entry SystemEntry(const wchar_t* library, const char* name) {
+  return reinterpret_cast<Entry>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(library), name)));
+}
+
+// Where a link leads: Vista and later only, where there are links to files.
+std::string FinalPath(HANDLE file) {
+  using FinalPathEntry = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  const auto final_path = SystemEntry<FinalPathEntry>(L"kernel32.dll", "GetFinalPathNameByHandleW");
+  if (final_path == nullptr) return "";
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = final_path(file, path.data(), static_cast<DWORD>(path.size()), 0);
+    if (length == 0) return "";
+    if (length < path.size()) return Utf8String(path.c_str());
+    path.resize(length);
+  }
+}
+
+FileType MissingOrUnknown(DWORD code) {
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? FileType::kMissing
+                                                                      : FileType::kUnknown;
+}
+
+FileType TypeOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(file, &information)) return FileType::kUnknown;
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileType::kFolder;
+  return GetFileType(file) == FILE_TYPE_DISK ? FileType::kRegular : FileType::kOther;
+}
+
+// A held file's name is changed and removed through its handle, which holds
+// it without sharing: by name, even this process could not open it for that.
+// Every Windows NT has the call, though only Vista's kernel32 wraps it.
+FileError SetHeldInformation(FileHandle& held, const void* information, std::size_t size,
+                             FILE_INFORMATION_CLASS kind, const std::wstring& path) {
+  using SetInformationEntry =
+      NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
+  using ErrorEntry = ULONG(NTAPI*)(NTSTATUS);
+  const auto set_information =
+      SystemEntry<SetInformationEntry>(L"ntdll.dll", "NtSetInformationFile");
+  const auto error_of = SystemEntry<ErrorEntry>(L"ntdll.dll", "RtlNtStatusToDosError");
+  if (set_information == nullptr || error_of == nullptr) {
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return LastFailure(path);
+  }
+  IO_STATUS_BLOCK status_block{};
+  const NTSTATUS status = set_information(
+      held.native(), &status_block, const_cast<void*>(information), static_cast<ULONG>(size), kind);
+  if (status >= 0) return {};
+  SetLastError(error_of(status));
+  return LastFailure(path);
 }
 
 }  // namespace
 
-LocalSource::LocalSource(std::string path) : path_(std::move(path)) {
-  file_ = CreateFileW(WideString(path_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                      FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file_ == INVALID_HANDLE_VALUE) throw FileFailure(FileStep::kOpen, path_, LastSystemErrorText());
+FileHandle::~FileHandle() {
+  if (open_) CloseHandle(native_);
 }
 
-LocalSource::~LocalSource() {
-  if (open_) CloseHandle(file_);
-}
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : native_(other.native_), open_(std::exchange(other.open_, false)) {}
 
-std::size_t LocalSource::Read(void* buffer, std::size_t size) {
-  DWORD count = 0;
-  if (!ReadFile(file_, buffer, static_cast<DWORD>(size), &count, nullptr)) {
-    throw FileFailure(FileStep::kRead, path_, LastSystemErrorText());
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    if (open_) CloseHandle(native_);
+    native_ = other.native_;
+    open_ = std::exchange(other.open_, false);
   }
-  return count;
+  return *this;
 }
 
-std::optional<std::uint64_t> LocalSource::Size() const {
+void FileHandle::Adopt(NativeFile native) {
+  if (open_) CloseHandle(native_);
+  native_ = native;
+  open_ = true;
+}
+
+FileError FileHandle::Close() {
+  if (!open_) return {};
+  open_ = false;
+  return CloseHandle(native_) ? FileError{} : LastFailure(L"");
+}
+
+PathFacts Examine(const std::string& path) {
+  PathFacts facts;
+  const std::wstring name = ExtendedPath(path);
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    facts.type = MissingOrUnknown(GetLastError());
+    return facts;
+  }
+  facts.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLink(name);
+  // Only the attributes are asked for, which no program's sharing refuses.
+  HANDLE opened = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) {
+    facts.type = MissingOrUnknown(GetLastError());
+    return facts;
+  }
+  FileHandle file;
+  file.Adopt(opened);
+  facts.type = TypeOf(file.native());
+  if (facts.link) facts.target = FinalPath(file.native());
+  return facts;
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW(ExtendedPath(folder + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = Utf8String(found.cFileName);
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+FileError OpenForReading(const std::string& path, FileHandle& file) {
+  const std::wstring name = ExtendedPath(path);
+  return Opened(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr),
+                name, file);
+}
+
+// Replacing it needs the right to delete it, which a program that holds it
+// without sharing that denies as well.
+FileError CheckReplaceable(const std::string& path) {
+  const std::wstring name = ExtendedPath(path);
+  FileHandle probe;
+  return Opened(CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr),
+                name, probe);
+}
+
+FileError CreateHeld(const std::string& path, FileHandle& file) {
+  const std::wstring name = ExtendedPath(path);
+  return Opened(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr),
+                name, file);
+}
+
+FileError TakeHeld(const std::string& path, FileHandle& file) {
+  const std::wstring name = ExtendedPath(path);
+  const FileError opened =
+      Opened(CreateFileW(name.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr),
+             name, file);
+  if (opened.failed()) return opened;
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(file.native(), &information)) return LastFailure(name);
+  if ((information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
+      0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return LastFailure(name);
+  }
+  return {};
+}
+
+// A pipe's writer closing is its end of file.
+FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count) {
+  DWORD got = 0;
+  count = 0;
+  if (ReadFile(file.native(), buffer, static_cast<DWORD>(size), &got, nullptr)) {
+    count = got;
+    return {};
+  }
+  return GetLastError() == ERROR_BROKEN_PIPE ? FileError{} : LastFailure(L"");
+}
+
+FileError Write(FileHandle& file, const void* data, std::size_t size, std::size_t& count) {
+  DWORD written = 0;
+  if (!WriteFile(file.native(), data, static_cast<DWORD>(size), &written, nullptr)) {
+    return LastFailure(L"");
+  }
+  count = written;
+  if (written == 0 && size > 0) {
+    SetLastError(ERROR_DISK_FULL);
+    return LastFailure(L"");
+  }
+  return {};
+}
+
+std::optional<std::uint64_t> SizeOf(const FileHandle& file) {
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file_, &size)) return std::nullopt;
+  if (GetFileType(file.native()) != FILE_TYPE_DISK || !GetFileSizeEx(file.native(), &size)) {
+    return std::nullopt;
+  }
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-void LocalSource::Close() {
-  open_ = false;
-  CloseHandle(file_);
+FileError TakePermissions(FileHandle& /*file*/, const std::string& /*replaced*/) { return {}; }
+
+FileError FlushData(FileHandle& file) {
+  return FlushFileBuffers(file.native()) ? FileError{} : LastFailure(L"");
 }
 
-LocalTarget::LocalTarget(std::string path) : path_(std::move(path)) {
-  CheckReplaceable(path_);
-  replaced_path_ = path_;
-  RemoveAbandonedCopies(replaced_path_);
-  const std::string stem =
-      replaced_path_ + ".filecopy-" + std::to_string(GetCurrentProcessId()) + "-";
-  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    temporary_path_ = stem + std::to_string(attempt) + ".tmp";
-    file_ = CreateFileW(WideString(temporary_path_).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file_ != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) break;
+// The new name in the system's own form (\??\C:\...), which the call takes.
+FileError ReplaceWith(FileHandle& held, const std::string& /*held_path*/,
+                      const std::string& target) {
+  const std::wstring name = ExtendedPath(target);
+  std::wstring system_name = name;
+  if (system_name.rfind(L"\\\\?\\", 0) == 0 || system_name.rfind(L"\\\\.\\", 0) == 0) {
+    system_name.replace(0, 4, L"\\??\\");
   }
-  if (file_ == INVALID_HANDLE_VALUE) {
-    open_ = pending_ = false;
-    throw FileFailure(FileStep::kCreate, path_, LastSystemErrorText());
-  }
+  const std::size_t name_bytes = system_name.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFORMATION) + name_bytes);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<ULONG>(name_bytes);
+  std::memcpy(rename->FileName, system_name.data(), name_bytes);
+  return SetHeldInformation(held, buffer.data(), buffer.size(), FileRenameInformation, name);
 }
 
-LocalTarget::~LocalTarget() { Discard(); }
-
-void LocalTarget::Write(const void* data, std::size_t size) {
-  DWORD count = 0;
-  if (!WriteFile(file_, data, static_cast<DWORD>(size), &count, nullptr)) {
-    throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
-  }
-  if (count != size) {
-    SetLastError(ERROR_DISK_FULL);
-    throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
-  }
+// Flushing the renamed file writes its new name through, as MoveFileEx's
+// MOVEFILE_WRITE_THROUGH does.
+FileError FlushReplacement(FileHandle& held, const std::string& /*target*/) {
+  return FlushData(held);
 }
 
-// The data reaches the disk before the new name does, so a power cut leaves
-// the old file or the whole new one; the move itself writes through.
-void LocalTarget::Commit() {
-  if (!FlushFileBuffers(file_)) throw FileFailure(FileStep::kFlush, path_, LastSystemErrorText());
-  ThrowIfStopRequested();
-  open_ = false;
-  if (!CloseHandle(file_)) throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
-  if (!MoveFileExW(WideString(temporary_path_).c_str(), WideString(replaced_path_).c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    throw FileFailure(FileStep::kReplace, path_, LastSystemErrorText());
-  }
-  pending_ = false;
-}
-
-void LocalTarget::Discard() noexcept {
-  if (open_) CloseHandle(file_);
-  open_ = false;
-  if (pending_) DeleteFileW(WideString(temporary_path_).c_str());
-  pending_ = false;
+// Gone as the handle closes, which follows at once.
+FileError RemoveHeld(FileHandle& held, const std::string& held_path) {
+  FILE_DISPOSITION_INFORMATION disposition{};
+  disposition.DoDeleteFile = TRUE;
+  return SetHeldInformation(held, &disposition, sizeof disposition, FileDispositionInformation,
+                            ExtendedPath(held_path));
 }
 
 }  // namespace platform

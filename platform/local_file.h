@@ -4,63 +4,113 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
-// Local files for the two transfers. Every failure throws platform::FileFailure.
+// The PC's own files, one system call's worth at a time. What to do with a
+// file, and what to tell the person, is decided above this layer (local/).
+// Paths are UTF-8, as the person typed them; nothing here follows a path's
+// links unless it says so.
 
 namespace platform {
 
 #ifdef _WIN32
 using NativeFile = void*;
+// "C:stock.txt" names a file in drive C's current folder.
+inline constexpr const char* kPathSeparators = "\\/:";
+// NUL, CON, COM1... name devices in every folder.
+inline constexpr bool kDeviceNamesReserved = true;
 #else
 using NativeFile = int;
+inline constexpr const char* kPathSeparators = "/";
+inline constexpr bool kDeviceNamesReserved = false;
 #endif
 
-// An existing file, opened for reading and held without sharing.
-class LocalSource {
- public:
-  explicit LocalSource(std::string path);
-  ~LocalSource();
-  LocalSource(const LocalSource&) = delete;
-  LocalSource& operator=(const LocalSource&) = delete;
-
-  // Fills up to size bytes; 0 means the end of the file.
-  std::size_t Read(void* buffer, std::size_t size);
-  // Nothing when the system cannot tell.
-  std::optional<std::uint64_t> Size() const;
-  void Close();
-
- private:
-  std::string path_;
-  NativeFile file_;
-  bool open_ = true;
+// What kind of failure a call met, as far as the policy above must tell them
+// apart; the system's own text says the rest.
+enum class FileProblem {
+  kNone,
+  kMissing,      // there is no such file
+  kExists,       // a new file's name is taken
+  kShared,       // another program holds it in a way that excludes this use
+  kDenied,       // access denied to a file that is neither read-only nor a
+                 // folder: what a program that holds it may also cause
+  kInterrupted,  // a signal came first
+  kOther,
 };
 
-// The new content of a file, written to a temporary file in the same folder
-// (held without sharing) so the file itself is untouched until Commit puts the
-// new content in its place. Dropped without Commit, it leaves nothing behind.
-// A run that was killed cannot tidy up, so the temporary files of the same
-// target that no running copy holds are removed first. A stop requested
-// before the new content is in place throws platform::Stopped.
-class LocalTarget {
- public:
-  explicit LocalTarget(std::string path);
-  ~LocalTarget();
-  LocalTarget(const LocalTarget&) = delete;
-  LocalTarget& operator=(const LocalTarget&) = delete;
+struct FileError {
+  FileProblem problem = FileProblem::kNone;
+  std::string reason;  // the system's text, when it failed
 
-  // Writes all size bytes.
-  void Write(const void* data, std::size_t size);
-  void Commit();
+  bool failed() const { return problem != FileProblem::kNone; }
+};
+
+// An open file, closed with the object unless Close took it first.
+class FileHandle {
+ public:
+  FileHandle() = default;
+  ~FileHandle();
+  FileHandle(FileHandle&& other) noexcept;
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  bool is_open() const { return open_; }
+  NativeFile native() const { return native_; }
+  void Adopt(NativeFile native);
+  // For the close's own result, which on some file systems is the write's.
+  FileError Close();
 
  private:
-  void Discard() noexcept;
-
-  std::string path_;
-  std::string replaced_path_;  // on POSIX, the file a link as path_ names
-  std::string temporary_path_;
-  NativeFile file_;
-  bool open_ = true;
-  bool pending_ = true;
+  NativeFile native_{};
+  bool open_ = false;
 };
+
+enum class FileType { kMissing, kRegular, kFolder, kOther, kUnknown };
+
+// What a path names: the entry itself, and where it is a symbolic link, what
+// the link leads to. kUnknown: the system would not say (no permission to
+// look); the call that uses the path will say why.
+struct PathFacts {
+  bool link = false;
+  FileType type = FileType::kUnknown;  // of the file the path leads to
+  // The full path of that file, where the system gives one: always for a
+  // link to a file; on POSIX for any file.
+  std::string target;
+};
+PathFacts Examine(const std::string& path);
+
+// The names in a folder ("" is the current one), nothing for one that cannot be read.
+std::vector<std::string> FolderNames(const std::string& folder);
+
+// An existing file for reading. Others may read it meanwhile, nobody may
+// change it: held against writers where the system can say (a shared lock on
+// POSIX, which only programs that lock respect).
+FileError OpenForReading(const std::string& path, FileHandle& file);
+// Whether an existing file could be written and replaced now.
+FileError CheckReplaceable(const std::string& path);
+// A new file by that name, held so no other program can open, lock or take it.
+FileError CreateHeld(const std::string& path, FileHandle& file);
+// An existing regular file (not a link) held as CreateHeld holds one, if no
+// other program holds it; kShared when one does.
+FileError TakeHeld(const std::string& path, FileHandle& file);
+
+FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count);
+FileError Write(FileHandle& file, const void* data, std::size_t size, std::size_t& count);
+// Nothing for what is not a regular file (a FIFO, a device).
+std::optional<std::uint64_t> SizeOf(const FileHandle& file);
+// POSIX: gives a new file the permission bits of the file it is to replace,
+// or where there is none, those the umask leaves. Windows gives a new file
+// its folder's permissions, as to any file saved there.
+FileError TakePermissions(FileHandle& file, const std::string& replaced);
+// The file's data on the disk.
+FileError FlushData(FileHandle& file);
+// Puts a held file in place of target, in the same folder, still held.
+FileError ReplaceWith(FileHandle& held, const std::string& held_path, const std::string& target);
+// The replacement on the disk, so a power cut no longer undoes it.
+FileError FlushReplacement(FileHandle& held, const std::string& target);
+// Removes a held file while it is still held, so nobody else can take it:
+// its name is gone at once on POSIX, as the handle closes on Windows.
+FileError RemoveHeld(FileHandle& held, const std::string& held_path);
 
 }  // namespace platform

@@ -1,5 +1,3 @@
-#include "platform/stop-posix.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -108,6 +106,17 @@ bool StopRequested() { return g_signal != 0; }
 
 void ThrowIfStopRequested() {
   if (g_signal != 0) throw Stopped();
+}
+
+bool StopRequestedWithin(std::chrono::milliseconds period) {
+  const auto deadline = std::chrono::steady_clock::now() + period;
+  while (!StopRequested()) {
+    const int left = MillisecondsLeft(deadline);
+    if (left == 0) return false;
+    pollfd waking{g_wake[0], POLLIN, 0};
+    poll(&waking, g_wake[0] >= 0 ? 1 : 0, left);
+  }
+  return true;
 }
 
 EventWait WaitForEvent(NativeEvent event, std::optional<std::chrono::milliseconds> limit) {

@@ -70,6 +70,15 @@ void ThrowIfStopRequested() {
   if (StopRequested()) throw Stopped();
 }
 
+bool StopRequestedWithin(std::chrono::milliseconds period) {
+  if (g_stop_event == nullptr) {
+    Sleep(Milliseconds(period));
+  } else {
+    WaitForSingleObject(g_stop_event, Milliseconds(period));
+  }
+  return StopRequested();
+}
+
 EventWait WaitForEvent(NativeEvent event, std::optional<std::chrono::milliseconds> limit) {
   if (StopRequested()) return EventWait::kStopped;
   const HANDLE events[2] = {event, g_stop_event};
@@ -91,5 +100,8 @@ BlockingCall::BlockingCall(void (*interrupt)(void*), void* context) {
 }
 
 BlockingCall::~BlockingCall() { SetInterrupt(nullptr, nullptr); }
+
+// A stop always lets the copy tidy up here, so no file is ever left to an abrupt end.
+void RemoveOnAbruptStop(const std::string& /*path*/) {}
 
 }  // namespace platform

@@ -34,6 +34,12 @@ class Stopped : public std::runtime_error {
 
 bool StopRequested();
 void ThrowIfStopRequested();
+// Waits for period, or less when a stop comes; whether one has come.
+bool StopRequestedWithin(std::chrono::milliseconds period);
+
+// The temporary file a stop must remove when it has to end the process at
+// once (POSIX: from its signal handler, inside a BlockingCall); empty for none.
+void RemoveOnAbruptStop(const std::string& path);
 
 #ifdef _WIN32
 using NativeEvent = void*;  // an event handle

@@ -12,7 +12,7 @@ for tool in clang-tidy cppcheck clang-format python3; do
   command -v "$tool" >/dev/null || { echo "lint.sh: $tool is missing" >&2; exit 2; }
 done
 
-dirs="app device platform sim tests bench"
+dirs="app device local platform sim tests bench"
 jobs=$(nproc)
 status=0
 

@@ -9,15 +9,15 @@ void ThrowDeviceFailure(Text step, const std::string& file, const std::string& r
   throw CopyFailure(Say(step, {file, reason}));
 }
 
-std::string Describe(const platform::FileFailure& failure) {
+std::string Describe(const FileFailure& failure) {
   Text step = Text::kLocalOpen;
   switch (failure.step()) {
-    case platform::FileStep::kOpen: step = Text::kLocalOpen; break;
-    case platform::FileStep::kRead: step = Text::kLocalRead; break;
-    case platform::FileStep::kCreate: step = Text::kLocalCreate; break;
-    case platform::FileStep::kWrite: step = Text::kLocalWrite; break;
-    case platform::FileStep::kReplace: step = Text::kLocalReplace; break;
-    case platform::FileStep::kFlush: step = Text::kLocalFlush; break;
+    case FileStep::kOpen: step = Text::kLocalOpen; break;
+    case FileStep::kRead: step = Text::kLocalRead; break;
+    case FileStep::kCreate: step = Text::kLocalCreate; break;
+    case FileStep::kWrite: step = Text::kLocalWrite; break;
+    case FileStep::kReplace: step = Text::kLocalReplace; break;
+    case FileStep::kFlush: step = Text::kLocalFlush; break;
   }
   return Say(step, {failure.path(), failure.what()});
 }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/texts.h"
-#include "platform/file_failure.h"
+#include "local/file_failure.h"
 
 // A step of a copy that failed on the device's side; the text names the step.
 class CopyFailure : public std::runtime_error {
@@ -26,7 +26,7 @@ std::string Quoted(const std::string& device_path);
 [[noreturn]] void ThrowDeviceFailure(Text step, const std::string& file, const std::string& reason);
 
 // The line that tells which step of the local file failed, and why.
-std::string Describe(const platform::FileFailure& failure);
+std::string Describe(const FileFailure& failure);
 
 // A line of the program's own on standard error: its name, then the text.
 std::string ProgramLine(const std::string& text);

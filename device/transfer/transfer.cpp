@@ -10,8 +10,9 @@
 #include "device/transfer/device_file.h"
 #include "device/transfer/device_target.h"
 #include "device/transfer/remote_connection.h"
+#include "local/local_source.h"
+#include "local/local_target.h"
 #include "platform/console.h"
-#include "platform/local_file.h"
 #include "platform/stop.h"
 
 namespace {
@@ -36,7 +37,7 @@ CopyOutcome Guarded(Copy copy) {
   } catch (const platform::Stopped&) {
     platform::WriteErrorLine(ProgramLine(Say(Text::kStoppedBeforeComplete)));
     return CopyOutcome::kStopped;
-  } catch (const platform::FileFailure& failure) {
+  } catch (const FileFailure& failure) {
     ReportFailure(Describe(failure));
     return CopyOutcome::kFailed;
   } catch (const ConnectionFailure& failure) {
@@ -62,7 +63,7 @@ CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std:
   ChunkBuffer buffer;
   return Guarded([&] {
     RemoteConnection connection(api, ConnectTimeout());
-    platform::LocalTarget local(target);
+    LocalTarget local(target);
     RequireCommonEntries(api);
     api.CeReadFile.Require();
     connection.Open();
@@ -85,7 +86,7 @@ CopyOutcome UploadFile(const TRAPI& api, const std::string& source, const std::s
   ChunkBuffer buffer;
   return Guarded([&] {
     RemoteConnection connection(api, ConnectTimeout());
-    platform::LocalSource local(source);
+    LocalSource local(source);
     RequireCommonEntries(api);
     api.CeWriteFile.Require();
     connection.Open();

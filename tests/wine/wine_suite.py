@@ -60,16 +60,18 @@ INSTALL_FAILURE_STATUS = 1603 & 0xFF
 LOCAL_NAMES = {"C.UTF-8": "zażółć_日本.txt", "pl_PL.UTF-8": "spis_łódź.txt"}
 # Every function FileCopy.exe may import, each one checked to be exported by
 # Windows XP SP3's own DLLs (SetDllDirectoryW since XP SP1, the rest since
-# Windows 2000 or earlier). A new import fails the test until it has been
-# checked the same way and added here.
+# Windows 2000 or earlier, or XP). A new import fails the test until it has been
+# checked the same way and added here. What came later (the Restart Manager,
+# GetFinalPathNameByHandleW, QueryFullProcessImageNameW) is looked up at run time.
 XP_SP3_IMPORTS = {
     "kernel32.dll": set("""
-        CloseHandle CreateEventW CreateFileA CreateFileW CreateSemaphoreW
+        CloseHandle CompareFileTime CreateEventW CreateFileA CreateFileW CreateSemaphoreW
         DeleteCriticalSection DeleteFileW EnterCriticalSection FindClose FindFirstFileW
         FindNextFileW FlushFileBuffers FormatMessageW FreeLibrary GetConsoleMode
-        GetCurrentProcessId GetCurrentThreadId GetEnvironmentVariableW GetFileSizeEx
+        GetCurrentProcessId GetCurrentThreadId GetEnvironmentVariableW GetFileAttributesW
+        GetFileInformationByHandle GetFileSizeEx GetFileType GetFullPathNameW
         GetLastError GetModuleFileNameW GetModuleHandleA GetModuleHandleW GetProcAddress
-        GetStartupInfoW GetStdHandle GetSystemDirectoryA GetUserDefaultUILanguage
+        GetProcessTimes GetStartupInfoW GetStdHandle GetSystemDirectoryA GetUserDefaultUILanguage
         InitializeCriticalSection
         IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA LoadLibraryExA LoadLibraryW
         LocalFree MoveFileExW MultiByteToWideChar OpenProcess QueryPerformanceCounter

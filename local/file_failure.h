@@ -4,13 +4,11 @@
 #include <string>
 #include <utility>
 
-namespace platform {
-
 // The step of a local file operation that failed.
 enum class FileStep { kOpen, kRead, kCreate, kWrite, kReplace, kFlush };
 
-// A local file operation that failed: the step, the file as it was named and
-// the system's reason, which what() gives.
+// A local file operation that failed: the step, the file as the person named
+// it, and why, in words (the system's, or the program's own), which what() gives.
 class FileFailure : public std::runtime_error {
  public:
   FileFailure(FileStep step, std::string path, const std::string& reason)
@@ -23,5 +21,3 @@ class FileFailure : public std::runtime_error {
   FileStep step_;
   std::string path_;
 };
-
-}  // namespace platform
