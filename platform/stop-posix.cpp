@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,7 +38,11 @@ void WriteAll(int descriptor, const char* text, std::size_t size) {
   }
 }
 
+// SIGQUIT's default action would also leave a core file: the program is
+// ending as asked, not failing.
 [[noreturn]] void RaiseAgain(int signal_number) {
+  const rlimit no_core{0, 0};
+  setrlimit(RLIMIT_CORE, &no_core);
   signal(signal_number, SIG_DFL);
   sigset_t only;
   sigemptyset(&only);
@@ -71,14 +76,16 @@ int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
 }  // namespace
 
 // A signal ignored on arrival (nohup, a background job) stays ignored. Calls
-// it interrupts are restarted, so the library's own do not fail for it.
+// it interrupts are not restarted, so one that blocks (the open or read of a
+// FIFO whose writer stalls) ends with the stop; whatever fails because of it
+// gives way to the stop.
 StopHandling::StopHandling(std::string stopped_line) {
   g_signal = 0;
   g_stopped_line = std::move(stopped_line) + "\n";
   if (pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0) g_wake[0] = g_wake[1] = -1;
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
-  action.sa_flags = SA_RESTART;
+  action.sa_flags = 0;
   sigemptyset(&action.sa_mask);
   for (const int number : kStopSignals) sigaddset(&action.sa_mask, number);
   for (std::size_t i = 0; i < kStopSignalCount; ++i) {

@@ -29,31 +29,35 @@ void RequireCommonEntries(const TRAPI& api) {
   api.CeCloseHandle.Require();
 }
 
-// A stop is no failure: the person asked for it, so no window.
+CopyOutcome ReportStopped(Text line) {
+  platform::WriteErrorLine(ProgramLine(Say(line)));
+  return CopyOutcome::kStopped;
+}
+
+// A stop is no failure: the person asked for it, so no window. A call that a
+// stop's signal cut short fails because of the stop, so a stop requested by
+// then wins over the failure that follows it.
 template <typename Copy>
 CopyOutcome Guarded(Copy copy) {
+  const auto failed = [](const std::string& description, CopyOutcome outcome) {
+    if (platform::StopRequested()) return ReportStopped(Text::kStoppedBeforeComplete);
+    ReportFailure(description);
+    return outcome;
+  };
   try {
     copy();
   } catch (const platform::Stopped&) {
-    platform::WriteErrorLine(ProgramLine(Say(Text::kStoppedBeforeComplete)));
-    return CopyOutcome::kStopped;
+    return ReportStopped(Text::kStoppedBeforeComplete);
   } catch (const FileFailure& failure) {
-    ReportFailure(Describe(failure));
-    return CopyOutcome::kFailed;
+    return failed(Describe(failure), CopyOutcome::kFailed);
   } catch (const ConnectionFailure& failure) {
-    ReportFailure(failure.what());
-    return CopyOutcome::kNoDevice;
+    return failed(failure.what(), CopyOutcome::kNoDevice);
   } catch (const std::exception& failure) {
-    ReportFailure(failure.what());
-    return CopyOutcome::kFailed;
+    return failed(failure.what(), CopyOutcome::kFailed);
   } catch (...) {
-    ReportFailure(Say(Text::kUnexpectedFailure));
-    return CopyOutcome::kFailed;
+    return failed(Say(Text::kUnexpectedFailure), CopyOutcome::kFailed);
   }
-  if (platform::StopRequested()) {
-    platform::WriteErrorLine(ProgramLine(Say(Text::kStoppedAfterComplete)));
-    return CopyOutcome::kStopped;
-  }
+  if (platform::StopRequested()) return ReportStopped(Text::kStoppedAfterComplete);
   return CopyOutcome::kCopied;
 }
 
