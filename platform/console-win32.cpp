@@ -2,6 +2,7 @@
 
 #include "platform/console.h"
 #include "platform/wide_string-win32.h"
+#include "platform/window_station-win32.h"
 
 namespace platform {
 namespace {
@@ -53,9 +54,11 @@ class RawConsoleInput {
 
 }  // namespace
 
+// A process in a window station nobody sees may still have a console, which
+// nobody can type into.
 void WaitForKey() {
   RawConsoleInput console;
-  if (console.available()) console.ReadOneKey();
+  if (console.available() && WindowStationVisible()) console.ReadOneKey();
 }
 
 void WriteErrorLine(const std::string& text) { WriteErrorText(text + "\r\n"); }

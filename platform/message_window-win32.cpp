@@ -5,6 +5,7 @@
 #include "platform/console.h"
 #include "platform/message_window.h"
 #include "platform/unicode.h"
+#include "platform/window_station-win32.h"
 
 namespace platform {
 namespace {
@@ -28,9 +29,10 @@ int ShowMessageBox(const std::wstring& caption, const std::wstring& text) {
 }  // namespace
 
 void ShowMessageWindow(const std::u16string& caption, const std::u16string& text) {
-  // With no desktop to show it on, the message must still reach someone.
-  if (ShowMessageBox(std::wstring(caption.begin(), caption.end()),
-                     std::wstring(text.begin(), text.end())) <= 0) {
+  // With no desktop to show it on, or none anybody sees, where MessageBoxW
+  // would wait unseen for ever, the message must still reach someone.
+  if (!WindowStationVisible() || ShowMessageBox(std::wstring(caption.begin(), caption.end()),
+                                                std::wstring(text.begin(), text.end())) <= 0) {
     WriteErrorLine(Utf16ToUtf8(caption) + ": " + Utf16ToUtf8(text));
   }
 }

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/stop.h"
+#include "platform/window_station-win32.h"
 
 namespace platform {
 namespace {
@@ -19,6 +20,9 @@ bool EndsTheProcess(DWORD event) {
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && !EndsTheProcess(event)) return FALSE;
+  // A process in a window station nobody sees (a scheduled task, a service)
+  // gets the logoff of any user, not the one who started it: the copy goes on.
+  if (event == CTRL_LOGOFF_EVENT && !WindowStationVisible()) return TRUE;
   InterlockedExchange(&g_requested, 1);
   SetEvent(g_stop_event);
   EnterCriticalSection(&g_blocking_lock);
