@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,8 +18,11 @@ int g_terminal = -1;
 termios g_saved_mode{};
 struct sigaction g_previous[sizeof kEndingSignals / sizeof kEndingSignals[0]]{};
 
+// SIGQUIT ends it as asked, without the core file its default action leaves.
 extern "C" void RestoreAndReraise(int signal_number) {
   tcsetattr(g_terminal, TCSANOW, &g_saved_mode);
+  const rlimit no_core{0, 0};
+  setrlimit(RLIMIT_CORE, &no_core);
   std::signal(signal_number, SIG_DFL);
   std::raise(signal_number);
 }
