@@ -6,6 +6,7 @@
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,6 +73,12 @@ struct ChildSetup {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
+  // As under "ulimit -c unlimited", so a core dump the program leaves shows.
+  rlimit core{RLIM_INFINITY, RLIM_INFINITY};
+  if (setrlimit(RLIMIT_CORE, &core) != 0 && getrlimit(RLIMIT_CORE, &core) == 0) {
+    core.rlim_cur = core.rlim_max;
+    setrlimit(RLIMIT_CORE, &core);
+  }
   bool ready = !setup.new_session || setsid() >= 0;
   if (ready && setup.input >= 0) ready = dup2(setup.input, STDIN_FILENO) >= 0;
   if (ready && setup.output >= 0) ready = dup2(setup.output, STDOUT_FILENO) >= 0;
@@ -92,12 +99,14 @@ struct ChildSetup {
 }  // namespace
 
 bool operator==(const ExitStatus& left, const ExitStatus& right) {
-  return left.exited == right.exited && left.value == right.value;
+  return left.exited == right.exited && left.value == right.value &&
+         left.core_dumped == right.core_dumped;
 }
 
 std::ostream& operator<<(std::ostream& out, const ExitStatus& status) {
   if (status.exited) return out << "exit status " << status.value;
-  return out << "killed by signal " << status.value << " (" << strsignal(status.value) << ")";
+  return out << "killed by signal " << status.value << " (" << strsignal(status.value) << ")"
+             << (status.core_dumped ? ", core dumped" : "");
 }
 
 ChildProcess::ChildProcess(const std::string& program, const Options& options) {
@@ -200,6 +209,7 @@ bool ChildProcess::Reap(bool block) {
   } while (result < 0 && errno == EINTR);
   if (result != pid_) return false;
   status_ = WIFEXITED(raw) ? ExitedWith(WEXITSTATUS(raw)) : KilledBy(WTERMSIG(raw));
+  status_->core_dumped = WIFSIGNALED(raw) && WCOREDUMP(raw);
   return true;
 }
 

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
-// How a child process ended: its exit code, or the signal that killed it.
+// How a child process ended: its exit code, or the signal that killed it,
+// and whether that left a core dump (children may leave one).
 struct ExitStatus {
   bool exited = false;
   int value = 0;
+  bool core_dumped = false;
 };
 
 bool operator==(const ExitStatus& left, const ExitStatus& right);
@@ -64,6 +66,7 @@ class ChildProcess {
   std::optional<ExitStatus> Wait(std::chrono::milliseconds limit);
   bool StillRunningAfter(std::chrono::milliseconds period);
   void Signal(int signal_number) const;
+  pid_t pid() const { return pid_; }
 
   // The rest needs Terminal::kPseudo.
   void Type(const std::string& bytes) const;

@@ -58,15 +58,23 @@ std::string AsShownOnTerminal(const std::string& text) {
   return shown;
 }
 
+// What is not a regular file is never read (a FIFO would block): a link by
+// where it leads, anything else by its type.
 FolderSnapshot Snapshot(const fs::path& folder) {
   FolderSnapshot snapshot;
   if (!fs::exists(folder)) return snapshot;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    const std::string name = fs::relative(entry.path(), folder).generic_string();
-    if (entry.is_directory()) {
+    // Not fs::relative, which would name a link by where it leads.
+    const std::string name = entry.path().lexically_relative(folder).generic_string();
+    const fs::file_type type = entry.symlink_status().type();
+    if (type == fs::file_type::directory) {
       snapshot[name] = std::nullopt;
-    } else {
+    } else if (type == fs::file_type::regular) {
       snapshot[name] = ReadFileBytes(entry.path().string());
+    } else if (type == fs::file_type::symlink) {
+      snapshot[name] = "a link to " + fs::read_symlink(entry.path()).string();
+    } else {
+      snapshot[name] = "a special file of type " + std::to_string(static_cast<int>(type));
     }
   }
   return snapshot;

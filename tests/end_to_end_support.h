@@ -52,7 +52,8 @@ std::vector<std::string> Lines(const std::string& text);
 // Text as a terminal with the usual output modes shows it: "\n" as "\r\n".
 std::string AsShownOnTerminal(const std::string& text);
 
-// Every file below a folder with its bytes; folders map to nothing.
+// Every file below a folder with its bytes; folders map to nothing, links and
+// special files to what they are.
 using FolderSnapshot = std::map<std::string, std::optional<std::string>>;
 FolderSnapshot Snapshot(const std::filesystem::path& folder);
 // Empty when equal; otherwise each path that differs, briefly.

@@ -1,8 +1,14 @@
 // Every fault the device simulator can play, and the local failures, against
 // the real program in both directions: what it reports, its exit status, and
 // what it leaves behind on both sides.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstring>
@@ -41,7 +47,16 @@ enum class Setup {
   kSourceIsFolder,         // -u folder
   kEmptyName,              // -d "" or -u ""
   kStaleTemporaryFile,     // an upload that never finished left its temporary file
+  kTargetIsDevice,         // -d stock.txt, where stock.txt is a character device
+  kTargetIsFifo,           // -d stock.txt, where stock.txt is a FIFO
+  kTargetIsDanglingLink,   // -d stock.txt, where stock.txt is a link to nothing
+  kTargetHeld,             // -d stock.txt, where another program holds stock.txt
+  kSourceHeld,             // -u stock.txt, the same
 };
+
+// Another program's lock is waited for 5 s, then the copy fails.
+constexpr auto kHeldFor = std::chrono::milliseconds(4500);
+constexpr auto kHeldLimit = std::chrono::seconds(10);
 
 // Nothing here moves more than 50 KB, and with no terminal nothing may wait.
 constexpr auto kAtOnce = 5s;
@@ -124,14 +139,29 @@ const FaultCase kFaultCases[] = {
     {"DownloadSlowLink", kD, kCallDelay, "2", Setup::kUsual, Effect::kNone, "", true, kKept},
     {"DownloadTimeoutNotANumber", kD, nullptr, "", Setup::kUsual, Effect::kFails,
      "FileCopy: FILECOPY_CONNECT_TIMEOUT is \"abc\"", false, kKept, "abc"},
+    {"DownloadTimeoutZero", kD, nullptr, "", Setup::kUsual, Effect::kFails,
+     "FileCopy: FILECOPY_CONNECT_TIMEOUT is \"0\"", false, kKept, "0"},
     {"DownloadClose", kD, kClose, "1", Setup::kUsual, Effect::kFails,
      "cannot close device file \"\\Tarvel\\remanx.imp\"", true, kKept},
     {"DownloadNoDeviceFolder", kD, nullptr, "", Setup::kNoDeviceFolder, Effect::kFails,
      "cannot open device file \"\\Tarvel\\remanx.imp\"", true, kKept},
     {"DownloadIntoMissingFolder", kD, nullptr, "", Setup::kTargetInMissingFolder, Effect::kFails,
      "cannot create local file \"missing/stock.txt\"", false, kKept},
+    // Only a regular file is replaced, and nothing else is touched.
     {"DownloadOntoFolder", kD, nullptr, "", Setup::kTargetIsFolder, Effect::kFails,
-     "cannot create local file \"stock.txt\"", false, kKept},
+     "cannot create local file \"stock.txt\": it is not a regular file", false, kKept},
+    {"DownloadOntoACharacterDevice", kD, nullptr, "", Setup::kTargetIsDevice, Effect::kFails,
+     "cannot create local file \"stock.txt\": it is not a regular file", false, kKept},
+    {"DownloadOntoAFifo", kD, nullptr, "", Setup::kTargetIsFifo, Effect::kFails,
+     "cannot create local file \"stock.txt\": it is not a regular file", false, kKept},
+    // cp refuses to write through it too; a link to a file is followed (transfer_test).
+    {"DownloadOntoADanglingLink", kD, nullptr, "", Setup::kTargetIsDanglingLink, Effect::kFails,
+     "cannot create local file \"stock.txt\": it is a link to a file that does not exist", false,
+     kKept},
+    {"DownloadOntoAHeldTarget", kD, nullptr, "", Setup::kTargetHeld, Effect::kFails,
+     "cannot replace local file \"stock.txt\": it is open in another program; close it there and "
+     "run again",
+     false, kKept},
     // Its folder would let a new file take its place, but its owner made it read-only.
     {"DownloadOntoReadOnlyFile", kD, nullptr, "", Setup::kTargetIsReadOnly, Effect::kFails,
      "cannot create local file \"stock.txt\": Permission denied", false, kKept},
@@ -186,7 +216,11 @@ const FaultCase kFaultCases[] = {
      "cannot open local file \"\"", false, kKept},
     // A folder is refused before the device file would be emptied for it.
     {"UploadOfFolder", kU, nullptr, "", Setup::kSourceIsFolder, Effect::kFails,
-     "cannot open local file \"folder\"", false, kKept},
+     "cannot open local file \"folder\": it is a folder", false, kKept},
+    {"UploadOfAHeldSource", kU, nullptr, "", Setup::kSourceHeld, Effect::kFails,
+     "cannot open local file \"stock.txt\": it is open in another program; close it there and "
+     "run again",
+     false, kKept},
 };
 
 // Each row runs once in each language the program speaks. The Polish line is
@@ -206,6 +240,12 @@ const std::pair<const char*, const char*> kPolishPhrases[] = {
     {"into its place", "na jego miejsce"},
     {"cannot create local file", "nie mozna utworzyc pliku lokalnego"},
     {"cannot open local file", "nie mozna otworzyc pliku lokalnego"},
+    {"cannot replace local file", "nie mozna zastapic pliku lokalnego"},
+    {"it is not a regular file", "to nie jest zwykly plik"},
+    {"it is a link to a file that does not exist", "to dowiazanie do pliku, ktory nie istnieje"},
+    {"it is a folder", "to jest folder"},
+    {"it is open in another program; close it there and run again",
+     "jest otwarty w innym programie; zamknij go tam i uruchom ponownie"},
     {"FILECOPY_CONNECT_TIMEOUT is", "FILECOPY_CONNECT_TIMEOUT ma wartosc"},
     {"local file", "pliku lokalnego"},
 };
@@ -280,6 +320,27 @@ class FaultMatrix : public ::testing::Test {
       case Setup::kStaleTemporaryFile:
         WriteFileBytes(device_.Tarvel(kTemporaryName), RandomBytes(kSize + 1, 25));
         break;
+      case Setup::kTargetIsDevice:
+        fs::remove(device_.Local("stock.txt"));
+        // What /dev/null is, made here, so a program that replaced it would harm nothing.
+        if (mknod(device_.Local("stock.txt").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+          skipped_ = std::string("cannot make a device node here: ") + std::strerror(errno);
+        }
+        break;
+      case Setup::kTargetIsFifo:
+        fs::remove(device_.Local("stock.txt"));
+        mkfifo(device_.Local("stock.txt").c_str(), 0644);
+        break;
+      case Setup::kTargetIsDanglingLink:
+        fs::remove(device_.Local("stock.txt"));
+        fs::create_symlink("absent.txt", device_.Local("stock.txt"));
+        break;
+      case Setup::kTargetHeld:
+      case Setup::kSourceHeld:
+        // The lock of a program that writes it, held for the whole run.
+        holder_ = open(device_.Local("stock.txt").c_str(), O_RDWR | O_CLOEXEC);
+        flock(holder_, LOCK_EX);
+        break;
     }
     if (row.variable != nullptr) SimulatedDevice::Inject(row.variable, row.value);
     if (row.connect_timeout != nullptr) {
@@ -353,7 +414,13 @@ class FaultMatrix : public ::testing::Test {
 
   fs::path DeviceRoot() const { return device_.tarvel_folder().parent_path(); }
 
+  void TearDown() override {
+    if (holder_ >= 0) close(holder_);
+  }
+
   SimulatedDevice device_;
+  std::string skipped_;  // why the row cannot be laid out on this machine
+  int holder_ = -1;      // the other program's hold on the local file
   const std::string export_ = RandomBytes(kSize, 21);
   const std::string old_import_ = RandomBytes(3000, 22);
   const std::string old_target_ = RandomBytes(5000, 23);
@@ -372,11 +439,19 @@ TEST_P(FaultWithoutTerminal, ReportsOnStandardErrorAndLeavesBothSidesAsExpected)
   Launch launch;
   launch.bound_by_file_permissions = row.setup == Setup::kTargetIsReadOnly;
   const std::vector<std::string> arguments = Prepare(row);
+  if (!skipped_.empty()) GTEST_SKIP() << skipped_;
   SimulatedDevice::Inject("FILECOPY_LANGUAGE", LanguageName(language));
-  const ProgramRun run = RunWithoutTerminal(arguments, device_.local_folder(), kAtOnce, launch);
+  const bool held = row.setup == Setup::kTargetHeld || row.setup == Setup::kSourceHeld;
+  const auto started = std::chrono::steady_clock::now();
+  const ProgramRun run =
+      RunWithoutTerminal(arguments, device_.local_folder(), held ? kHeldLimit : kAtOnce, launch);
+  const auto took = std::chrono::steady_clock::now() - started;
   ASSERT_EQ(run.start_failure, "");
   CheckReported(row, run, language);
   CheckAftermath(row);
+  if (held) {
+    EXPECT_GE(took, kHeldFor) << "the program that holds it was not waited for";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultWithoutTerminal,
