@@ -1,12 +1,18 @@
 // A run a person waits through or stops, with the real program bound to the
 // device simulator: stops at every moment of a copy, what a killed run leaves
 // for the next, and the lines that say what the program is waiting for.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,6 +41,7 @@ constexpr const char* kCallDelay = "FILECOPY_SIM_CALL_DELAY_MS";
 constexpr const char* kStoppedLine = "FileCopy: copy stopped before it was complete\n";
 constexpr const char* kStoppedLineInPolish =
     "FileCopy: kopiowanie przerwane przed jego zakonczeniem\n";
+constexpr const char* kStoppedAfterLine = "FileCopy: copy stopped after it was complete\n";
 
 bool Eventually(const std::function<bool()>& done, Clock::duration limit = kSettle) {
   const auto deadline = Clock::now() + limit;
@@ -53,23 +60,29 @@ std::size_t Count(const std::string& text, const std::string& what) {
   return count;
 }
 
-bool HoldsATemporaryFile(const fs::path& folder) {
+bool HoldsATemporaryFile(const fs::path& folder, const std::string& of = "stock.txt") {
   for (const std::string& name : FileNamesIn(folder)) {
-    if (name.rfind("stock.txt.filecopy-", 0) == 0) return true;
+    if (name.rfind(of + ".filecopy-", 0) == 0) return true;
   }
   return false;
 }
 
 class RunningCopy : public ::testing::Test {
  protected:
+  // through: a program that runs it (a tracer), its arguments before the program's path.
   ChildProcess Start(const std::vector<std::string>& arguments,
-                     const std::string& program = kProgram, int ignored_signal = 0) const {
+                     const std::string& program = kProgram, int ignored_signal = 0,
+                     const std::vector<std::string>& through = {}) const {
     ChildProcess::Options options;
     options.arguments = arguments;
     options.directory = device_.local_folder();
     options.error_file = capture_ / "stderr";
     options.ignored_signal = ignored_signal;
-    return ChildProcess(program, options);
+    if (through.empty()) return ChildProcess(program, options);
+    options.arguments.assign(through.begin() + 1, through.end());
+    options.arguments.push_back(program);
+    options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
+    return ChildProcess(through.front(), options);
   }
   std::string Errors() const { return ReadFileBytes(capture_ / "stderr"); }
   bool Copying(const char* call) const {
@@ -88,7 +101,19 @@ class RunningCopy : public ::testing::Test {
 
 enum class Direction { kDownload, kUpload };
 
-enum class Moment { kWaitingForEvent, kWaitingInCeRapiInit, kDownloading, kUploading };
+enum class Moment {
+  kWaitingForEvent,
+  kWaitingInCeRapiInit,
+  kDownloading,
+  kUploading,
+  // Held there by strace, which delays one call by a second.
+  kBetweenFlushAndRename,   // the download's data on the disk, its name not yet
+  kAfterRename,             // the download in place, its folder being flushed
+  kBetweenCloseAndReplace,  // the upload's device file closed, not yet in place
+  // -u of a FIFO.
+  kOpeningAFifo,         // nobody has opened it for writing
+  kReadingAStalledFifo,  // its writer stopped part-way
+};
 
 struct StopCase {
   const char* name;
@@ -99,23 +124,93 @@ struct StopCase {
 
 std::ostream& operator<<(std::ostream& out, const StopCase& test) { return out << test.name; }
 
-class StoppedCopy : public RunningCopy, public ::testing::WithParamInterface<StopCase> {};
+bool IsUpload(Moment moment) {
+  return moment == Moment::kUploading || moment == Moment::kBetweenCloseAndReplace ||
+         moment == Moment::kOpeningAFifo || moment == Moment::kReadingAStalledFifo;
+}
+
+bool IsWaiting(Moment moment) {
+  return moment == Moment::kWaitingForEvent || moment == Moment::kWaitingInCeRapiInit;
+}
+
+// The program a tracer started, once it runs; strace starts others of its own first.
+pid_t ProgramTracedBy(pid_t tracer, const std::string& program) {
+  const std::string children =
+      "/proc/" + std::to_string(tracer) + "/task/" + std::to_string(tracer) + "/children";
+  pid_t found = -1;
+  Eventually([&] {
+    std::istringstream pids(ReadFileBytes(children));
+    for (pid_t pid = 0; pids >> pid;) {
+      std::error_code unreadable;
+      if (fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", unreadable) == program) {
+        found = pid;
+      }
+    }
+    return found > 0;
+  });
+  return found;
+}
+
+class StoppedCopy : public RunningCopy, public ::testing::WithParamInterface<StopCase> {
+ protected:
+  // The tracer that holds the program at the moment, if it needs one.
+  std::vector<std::string> Tracer(Moment moment) const {
+    const std::vector<std::string> trace = {FILECOPY_STRACE, "-qq", "-o", "/dev/null"};
+    std::vector<std::string> held;
+    switch (moment) {
+      case Moment::kBetweenFlushAndRename:
+        held = {"-e", "inject=fsync:delay_exit=1000000:when=1"};
+        break;
+      case Moment::kAfterRename: held = {"-e", "inject=fsync:delay_exit=1000000:when=2"}; break;
+      case Moment::kBetweenCloseAndReplace:
+        held = {"-P", device_.Tarvel("remanx.exp.filecopy"), "-e", "trace=close",
+                "-e", "inject=close:delay_exit=1000000"};
+        break;
+      default: return {};
+    }
+    held.insert(held.begin(), trace.begin(), trace.end());
+    return held;
+  }
+
+  int fifo_writer_ = -1;
+
+  void TearDown() override {
+    if (fifo_writer_ >= 0) close(fifo_writer_);
+  }
+};
 
 TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
   const Moment moment = GetParam().moment;
-  const bool upload = moment == Moment::kUploading;
-  const bool waiting = moment == Moment::kWaitingForEvent || moment == Moment::kWaitingInCeRapiInit;
+  const bool upload = IsUpload(moment);
+  const std::vector<std::string> tracer = Tracer(moment);
+  if (!tracer.empty() && std::string(FILECOPY_STRACE).empty()) {
+    GTEST_SKIP() << "strace is not installed (scripts/install-dependencies.sh installs it)";
+  }
   WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
   WriteFileBytes(device_.Tarvel("remanx.exp"), RandomBytes(3000, 33));
   WriteFileBytes(device_.Local("stock.txt"), upload ? source_ : RandomBytes(5000, 34));
-  SimulatedDevice::Inject(waiting ? kConnectDelay : kCallDelay, waiting ? "60000" : "20");
+  SimulatedDevice::Inject(IsWaiting(moment) ? kConnectDelay : kCallDelay,
+                          IsWaiting(moment) ? "60000" : "20");
   if (GetParam().in_polish) SimulatedDevice::Inject("FILECOPY_LANGUAGE", "pl");
-  const FolderSnapshot local = Local();
+  FolderSnapshot local = Local();
   const FolderSnapshot device = Device();
+  std::string source = "stock.txt";
+  if (moment == Moment::kOpeningAFifo || moment == Moment::kReadingAStalledFifo) {
+    source = capture_ / "fifo";
+    ASSERT_EQ(mkfifo(source.c_str(), 0600), 0);
+  }
+  if (moment == Moment::kReadingAStalledFifo) {
+    // A writer that stays, having written three chunks.
+    fifo_writer_ = open(source.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(write(fifo_writer_, source_.data(), 3 * kChunk), static_cast<ssize_t>(3 * kChunk));
+  }
 
-  ChildProcess child = Start({upload ? "-u" : "-d", "stock.txt"},
-                             moment == Moment::kWaitingInCeRapiInit ? kBlockingProgram : kProgram);
+  const std::string& program_file =
+      moment == Moment::kWaitingInCeRapiInit ? kBlockingProgram : kProgram;
+  ChildProcess child = Start({upload ? "-u" : "-d", source}, program_file, 0, tracer);
   ASSERT_EQ(child.start_failure(), "");
+  const pid_t program = tracer.empty() ? child.pid() : ProgramTracedBy(child.pid(), program_file);
+  ASSERT_GT(program, 0);
   switch (moment) {
     case Moment::kWaitingForEvent:
       ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), "CeRapiInitEx(") == 1; }));
@@ -126,37 +221,70 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
       ASSERT_TRUE(child.StillRunningAfter(200ms));
       break;
     case Moment::kDownloading: ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls(); break;
-    case Moment::kUploading: ASSERT_TRUE(Copying("CeWriteFile(")) << device_.Calls(); break;
+    // All the writer gave is on the device; the next read waits for more.
+    case Moment::kUploading:
+    case Moment::kReadingAStalledFifo:
+      ASSERT_TRUE(Copying("CeWriteFile(")) << device_.Calls();
+      break;
+    // Well inside the call the tracer holds for a second.
+    case Moment::kBetweenFlushAndRename:
+      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), "CeCloseHandle(") == 1; }));
+      std::this_thread::sleep_for(300ms);
+      break;
+    case Moment::kAfterRename:
+      ASSERT_TRUE(Eventually([&] { return ReadFileBytes(device_.Local("stock.txt")) == export_; }));
+      local["stock.txt"] = export_;
+      break;
+    case Moment::kBetweenCloseAndReplace:
+      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), "CeWriteFile(") == 150; }));
+      std::this_thread::sleep_for(300ms);
+      break;
+    case Moment::kOpeningAFifo: ASSERT_TRUE(child.StillRunningAfter(300ms)); break;
   }
   const auto signalled = Clock::now();
-  child.Signal(GetParam().signal_number);
+  kill(program, GetParam().signal_number);
   EXPECT_EQ(child.Wait(kSettle), KilledBy(GetParam().signal_number));
   EXPECT_LT(Clock::now() - signalled, kStopsWithin);
 
-  EXPECT_EQ(Errors(), GetParam().in_polish ? kStoppedLineInPolish : kStoppedLine);
+  const bool complete = moment == Moment::kAfterRename;
+  EXPECT_EQ(Errors(), complete               ? kStoppedAfterLine
+                      : GetParam().in_polish ? kStoppedLineInPolish
+                                             : kStoppedLine);
   EXPECT_EQ(Differences(local, Local()), "") << "local folder";
   EXPECT_EQ(Differences(device, Device()), "") << "device";
-  // A stop inside CeRapiInit ends the process there; anything later, after CeRapiUninit.
-  if (moment != Moment::kWaitingInCeRapiInit) {
+  // A stop inside CeRapiInit ends the process there; anything later, after
+  // CeRapiUninit. Blocked opening its source, an upload has not contacted the device.
+  if (moment == Moment::kOpeningAFifo) {
+    EXPECT_EQ(device_.Calls(), "");
+  } else if (moment != Moment::kWaitingInCeRapiInit) {
     EXPECT_TRUE(DeviceReleased(ParseCalls(device_.Calls()))) << device_.Calls();
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Signals, StoppedCopy,
-    ::testing::Values(StopCase{"InterruptWhileWaiting", SIGINT, Moment::kWaitingForEvent},
-                      StopCase{"TermWhileWaitingInPolish", SIGTERM, Moment::kWaitingForEvent, true},
-                      StopCase{"HangUpWhileWaiting", SIGHUP, Moment::kWaitingForEvent},
-                      StopCase{"InterruptInCeRapiInit", SIGINT, Moment::kWaitingInCeRapiInit},
-                      StopCase{"TermInCeRapiInitInPolish", SIGTERM, Moment::kWaitingInCeRapiInit,
-                               true},
-                      StopCase{"HangUpInCeRapiInit", SIGHUP, Moment::kWaitingInCeRapiInit},
-                      StopCase{"InterruptDownloading", SIGINT, Moment::kDownloading},
-                      StopCase{"TermDownloadingInPolish", SIGTERM, Moment::kDownloading, true},
-                      StopCase{"HangUpDownloading", SIGHUP, Moment::kDownloading},
-                      StopCase{"InterruptUploading", SIGINT, Moment::kUploading},
-                      StopCase{"TermUploadingInPolish", SIGTERM, Moment::kUploading, true},
-                      StopCase{"HangUpUploading", SIGHUP, Moment::kUploading}),
+    ::testing::Values(
+        StopCase{"InterruptWhileWaiting", SIGINT, Moment::kWaitingForEvent},
+        StopCase{"TermWhileWaitingInPolish", SIGTERM, Moment::kWaitingForEvent, true},
+        StopCase{"HangUpWhileWaiting", SIGHUP, Moment::kWaitingForEvent},
+        StopCase{"QuitWhileWaiting", SIGQUIT, Moment::kWaitingForEvent},
+        StopCase{"InterruptInCeRapiInit", SIGINT, Moment::kWaitingInCeRapiInit},
+        StopCase{"TermInCeRapiInitInPolish", SIGTERM, Moment::kWaitingInCeRapiInit, true},
+        StopCase{"HangUpInCeRapiInit", SIGHUP, Moment::kWaitingInCeRapiInit},
+        StopCase{"InterruptDownloading", SIGINT, Moment::kDownloading},
+        StopCase{"TermDownloadingInPolish", SIGTERM, Moment::kDownloading, true},
+        StopCase{"HangUpDownloading", SIGHUP, Moment::kDownloading},
+        StopCase{"QuitDownloading", SIGQUIT, Moment::kDownloading},
+        StopCase{"InterruptUploading", SIGINT, Moment::kUploading},
+        StopCase{"TermUploadingInPolish", SIGTERM, Moment::kUploading, true},
+        StopCase{"HangUpUploading", SIGHUP, Moment::kUploading},
+        StopCase{"QuitUploading", SIGQUIT, Moment::kUploading},
+        StopCase{"TermBetweenFlushAndRename", SIGTERM, Moment::kBetweenFlushAndRename},
+        StopCase{"TermAfterTheDownloadIsInPlace", SIGTERM, Moment::kAfterRename},
+        StopCase{"TermBetweenCloseAndReplaceOnTheDevice", SIGTERM, Moment::kBetweenCloseAndReplace},
+        StopCase{"TermWhileOpeningAFifo", SIGTERM, Moment::kOpeningAFifo},
+        StopCase{"TermWhileAFifoStalls", SIGTERM, Moment::kReadingAStalledFifo},
+        StopCase{"HangUpWhileAFifoStalls", SIGHUP, Moment::kReadingAStalledFifo}),
     [](const ::testing::TestParamInfo<StopCase>& test) { return std::string(test.param.name); });
 
 // Started by nohup, a copy must outlive the terminal it was started from.
@@ -171,27 +299,57 @@ TEST_F(RunningCopy, ASignalIgnoredOnArrivalStaysIgnored) {
   EXPECT_EQ(Differences({{"stock.txt", export_}}, Local()), "");
 }
 
-using KilledCopy = RunningCopy;
+// What a killed download leaves, and what the next one must find of it: the
+// temporary file beside the file replaced (for a link, the file it leads to),
+// and never another target's.
+struct KillCase {
+  const char* name;
+  const char* target;    // what both downloads are given
+  const char* replaced;  // the file that gets the content
+  bool link;             // target is a link to replaced
+};
 
-TEST_F(KilledCopy, LeavesATemporaryFileThatTheNextDownloadRemoves) {
+std::ostream& operator<<(std::ostream& out, const KillCase& test) { return out << test.name; }
+
+class KilledCopy : public RunningCopy, public ::testing::WithParamInterface<KillCase> {};
+
+// Abandoned, so taken if it were mistaken for the target's own.
+constexpr const char* kOtherTargetsTemporaryFile = "old-stock.txt.filecopy-a1b2c3";
+
+TEST_P(KilledCopy, LeavesATemporaryFileThatTheNextDownloadRemoves) {
+  const KillCase& row = GetParam();
   WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
+  WriteFileBytes(device_.Local(kOtherTargetsTemporaryFile), "another target's");
+  if (row.link) {
+    WriteFileBytes(device_.Local(row.replaced), "old");
+    fs::create_symlink(row.replaced, device_.Local(row.target));
+  }
+  FolderSnapshot expected = Local();
+  expected[row.replaced] = export_;
   SimulatedDevice::Inject(kCallDelay, "20");
   {
-    ChildProcess child = Start({"-d", "stock.txt"});
+    ChildProcess child = Start({"-d", row.target});
     ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls();
     child.Signal(SIGKILL);
     ASSERT_EQ(child.Wait(kSettle), KilledBy(SIGKILL));
   }
-  ASSERT_TRUE(HoldsATemporaryFile(device_.local_folder())) << "nothing to tidy up";
+  ASSERT_TRUE(HoldsATemporaryFile(device_.local_folder(), row.replaced)) << "nothing to tidy up";
   unsetenv(kCallDelay);
-  const ProgramRun run = RunWithoutTerminal({"-d", "stock.txt"}, device_.local_folder());
+  const ProgramRun run = RunWithoutTerminal({"-d", row.target}, device_.local_folder());
   EXPECT_EQ(run.status, ExitedWith(0)) << run.errors;
-  EXPECT_EQ(Differences({{"stock.txt", export_}}, Local()), "");
+  EXPECT_EQ(Differences(expected, Local()), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Targets, KilledCopy,
+                         ::testing::Values(KillCase{"File", "stock.txt", "stock.txt", false},
+                                           KillCase{"ThroughALink", "link.txt", "stock.txt", true}),
+                         [](const ::testing::TestParamInfo<KillCase>& test) {
+                           return std::string(test.param.name);
+                         });
 
 // The second starts while the first is part-way, so its tidying meets the
 // first one's temporary file, and must leave it alone.
-TEST_F(KilledCopy, TwoDownloadsOfOneTargetAtOnceBothEndWhole) {
+TEST_F(RunningCopy, TwoDownloadsOfOneTargetAtOnceBothEndWhole) {
   WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
   SimulatedDevice::Inject(kCallDelay, "10");
   ChildProcess first = Start({"-d", "stock.txt"});
@@ -204,6 +362,11 @@ TEST_F(KilledCopy, TwoDownloadsOfOneTargetAtOnceBothEndWhole) {
 
 // The lines that tell someone watching what goes on, and their absence from
 // redirected output.
+const std::vector<std::string> kProgress = {"Copied ", " of 1,638,400 bytes ("};
+const std::vector<std::string> kProgressInPolish = {"Skopiowano ", " z 1 638 400 bajtow ("};
+const std::vector<std::string> kWaitingInPolish = {
+    "Czekam na polaczenie z terminalem... (Ctrl+C przerywa)"};
+
 struct StatusCase {
   const char* name;
   Direction direction;
@@ -211,11 +374,35 @@ struct StatusCase {
   const char* value;
   const char* language;
   bool on_terminal;
-  std::vector<std::string> shown;  // what the terminal shows; nothing redirected
-  std::size_t size_queries;        // CeGetFileSize calls
+  std::vector<std::string> shown;          // what the terminal shows; nothing redirected
+  std::size_t size_queries;                // CeGetFileSize calls
+  const char* read_fails_after = nullptr;  // the device's read fails after that many bytes
+  // 4 GiB less a byte, whose size reads as the all-ones that also means failure.
+  bool export_of_all_ones_bytes = false;
+  std::vector<std::string> not_shown = {};
 };
 
 std::ostream& operator<<(std::ostream& out, const StatusCase& test) { return out << test.name; }
+
+// Every "copied X of Y bytes (P%)" on the screen, with P checked against X
+// and Y; how many there were.
+std::size_t CheckedPercentages(const std::string& screen) {
+  static const std::regex kShown[] = {
+      std::regex("Copied ([0-9,]+) of ([0-9,]+) bytes \\(([0-9]+)%\\)"),
+      std::regex("Skopiowano ([0-9 ]+) z ([0-9 ]+) bajtow \\(([0-9]+)%\\)")};
+  const auto number = [](const std::string& digits) {
+    return std::stoull(std::regex_replace(digits, std::regex("[, ]"), ""));
+  };
+  std::size_t count = 0;
+  for (const std::regex& shown : kShown) {
+    for (auto match = std::sregex_iterator(screen.begin(), screen.end(), shown);
+         match != std::sregex_iterator(); ++match, ++count) {
+      EXPECT_EQ(number((*match)[3]), number((*match)[1]) * 100 / number((*match)[2]))
+          << match->str();
+    }
+  }
+  return count;
+}
 
 class StatusLines : public RunningCopy, public ::testing::WithParamInterface<StatusCase> {};
 
@@ -225,8 +412,12 @@ TEST_P(StatusLines, AreShownOnATerminalOnlyAndClearedAtTheEnd) {
   const std::string content = RandomBytes(160 * kChunk, 35);
   const bool download = row.direction == Direction::kDownload;
   WriteFileBytes(download ? device_.Tarvel("remanx.imp") : device_.Local("stock.txt"), content);
+  if (row.export_of_all_ones_bytes) fs::resize_file(device_.Tarvel("remanx.imp"), 0xFFFFFFFFU);
   SimulatedDevice::Inject(row.variable, row.value);
   SimulatedDevice::Inject("FILECOPY_LANGUAGE", row.language);
+  if (row.read_fails_after) {
+    SimulatedDevice::Inject("FILECOPY_SIM_FAIL_READ_AFTER", row.read_fails_after);
+  }
   ChildProcess::Options options;
   options.arguments = {download ? "-d" : "-u", "stock.txt"};
   options.directory = device_.local_folder();
@@ -236,17 +427,37 @@ TEST_P(StatusLines, AreShownOnATerminalOnlyAndClearedAtTheEnd) {
   if (!row.on_terminal) options.error_file = capture_ / "stderr";
   ChildProcess child(kProgram, options);
   ASSERT_EQ(child.start_failure(), "");
-  EXPECT_EQ(child.Wait(kSettle), ExitedWith(0));
+  const bool fails = row.read_fails_after != nullptr;
+  if (fails) {
+    // The failure's message waits on the terminal for Enter.
+    ASSERT_TRUE(child.WaitForScreen(
+        [](const std::string& screen) { return screen.find("[ OK ]") != std::string::npos; },
+        kSettle))
+        << child.Screen();
+    child.Type("\r");
+  }
+  EXPECT_EQ(child.Wait(kSettle), ExitedWith(fails ? 1 : 0));
 
-  const std::string screen = child.Screen();
+  // What the status lines left before a failure's line, if any.
+  const std::string full_screen = child.Screen();
+  const std::string screen = full_screen.substr(0, full_screen.find("FileCopy: "));
   for (const std::string& text : row.shown) {
     EXPECT_NE(screen.find(text), std::string::npos) << screen;
+  }
+  for (const std::string& text : row.not_shown) {
+    EXPECT_EQ(screen.find(text), std::string::npos) << screen;
+  }
+  const std::size_t percentages = CheckedPercentages(screen);
+  if (row.shown == kProgress || row.shown == kProgressInPolish) {
+    EXPECT_GT(percentages, 0U) << screen;
   }
   // At most four times a second, over half a second or so of copying.
   if (!row.shown.empty()) {
     EXPECT_LE(Count(screen, "\r" + row.shown.front()), 6U) << screen;
   }
-  if (row.on_terminal) {
+  if (row.on_terminal && row.shown.empty()) {
+    EXPECT_EQ(screen, "") << "nothing was to be shown";
+  } else if (row.on_terminal) {
     // Cleared: blanks over the whole of the last text, the cursor back at the start.
     ASSERT_GE(screen.size(), 2U);
     EXPECT_EQ(screen.find('\n'), std::string::npos) << screen;
@@ -261,14 +472,13 @@ TEST_P(StatusLines, AreShownOnATerminalOnlyAndClearedAtTheEnd) {
     EXPECT_EQ(Errors(), "");
   }
   EXPECT_EQ(Count(device_.Calls(), "CeGetFileSize("), row.size_queries) << device_.Calls();
-  EXPECT_EQ(ReadFileBytes(download ? device_.Local("stock.txt") : device_.Tarvel("remanx.exp")),
-            content);
+  if (fails) {
+    EXPECT_EQ(FileNamesIn(device_.local_folder()), std::set<std::string>{});
+  } else {
+    EXPECT_EQ(ReadFileBytes(download ? device_.Local("stock.txt") : device_.Tarvel("remanx.exp")),
+              content);
+  }
 }
-
-const std::vector<std::string> kProgress = {"Copied ", " of 1,638,400 bytes ("};
-const std::vector<std::string> kProgressInPolish = {"Skopiowano ", " z 1 638 400 bajtow ("};
-const std::vector<std::string> kWaitingInPolish = {
-    "Czekam na polaczenie z terminalem... (Ctrl+C przerywa)"};
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, StatusLines,
@@ -285,8 +495,26 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    {},
                    0},
+        // The failure's line begins on a clean line.
+        StatusCase{"DownloadFailingPartWayOnATerminal", Direction::kDownload, kCallDelay, "10",
+                   "en", true, kProgress, 1, "1228800"},
+        // The size it reads as a failure's value, so the bytes only.
+        StatusCase{"DownloadOfAllOnesBytesOnATerminal",
+                   Direction::kDownload,
+                   kCallDelay,
+                   "10",
+                   "en",
+                   true,
+                   {"Copied ", " bytes"},
+                   1,
+                   "1228800",
+                   true,
+                   {" of ", "%"}},
         StatusCase{"WaitOnATerminalInPolish", Direction::kDownload, kConnectDelay, "1500", "pl",
                    true, kWaitingInPolish, 0},
+        // A device that docks within the first second is waited for without a word.
+        StatusCase{
+            "QuickDockOnATerminal", Direction::kDownload, kConnectDelay, "400", "en", true, {}, 0},
         StatusCase{
             "WaitRedirected", Direction::kDownload, kConnectDelay, "1500", "en", false, {}, 0}),
     [](const ::testing::TestParamInfo<StatusCase>& test) { return std::string(test.param.name); });
