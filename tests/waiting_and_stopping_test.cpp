@@ -110,6 +110,8 @@ enum class Moment {
   kBetweenFlushAndRename,   // the download's data on the disk, its name not yet
   kAfterRename,             // the download in place, its folder being flushed
   kBetweenCloseAndReplace,  // the upload's device file closed, not yet in place
+  // The device's next read, which fails, has begun: the stop came first.
+  kBeforeAFailure,
   // -u of a FIFO.
   kOpeningAFifo,         // nobody has opened it for writing
   kReadingAStalledFifo,  // its writer stopped part-way
@@ -192,6 +194,10 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
   SimulatedDevice::Inject(IsWaiting(moment) ? kConnectDelay : kCallDelay,
                           IsWaiting(moment) ? "60000" : "20");
   if (GetParam().in_polish) SimulatedDevice::Inject("FILECOPY_LANGUAGE", "pl");
+  if (moment == Moment::kBeforeAFailure) {
+    SimulatedDevice::Inject(kCallDelay, "300");
+    SimulatedDevice::Inject("FILECOPY_SIM_FAIL_READ_AFTER", std::to_string(3 * kChunk));
+  }
   FolderSnapshot local = Local();
   const FolderSnapshot device = Device();
   std::string source = "stock.txt";
@@ -239,6 +245,10 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
       ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), "CeWriteFile(") == 150; }));
       std::this_thread::sleep_for(300ms);
       break;
+    case Moment::kBeforeAFailure:
+      ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls();
+      std::this_thread::sleep_for(100ms);
+      break;
     case Moment::kOpeningAFifo: ASSERT_TRUE(child.StillRunningAfter(300ms)); break;
   }
   const auto signalled = Clock::now();
@@ -282,6 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"TermBetweenFlushAndRename", SIGTERM, Moment::kBetweenFlushAndRename},
         StopCase{"TermAfterTheDownloadIsInPlace", SIGTERM, Moment::kAfterRename},
         StopCase{"TermBetweenCloseAndReplaceOnTheDevice", SIGTERM, Moment::kBetweenCloseAndReplace},
+        StopCase{"TermBeforeADeviceReadThatFails", SIGTERM, Moment::kBeforeAFailure},
         StopCase{"TermWhileOpeningAFifo", SIGTERM, Moment::kOpeningAFifo},
         StopCase{"TermWhileAFifoStalls", SIGTERM, Moment::kReadingAStalledFifo},
         StopCase{"HangUpWhileAFifoStalls", SIGHUP, Moment::kReadingAStalledFifo}),
@@ -347,18 +358,46 @@ INSTANTIATE_TEST_SUITE_P(Targets, KilledCopy,
                            return std::string(test.param.name);
                          });
 
-// The second starts while the first is part-way, so its tidying meets the
+// The second starts while the first is part-way, or about to rename its
+// temporary file into place (held there by strace), so its tidying meets the
 // first one's temporary file, and must leave it alone.
-TEST_F(RunningCopy, TwoDownloadsOfOneTargetAtOnceBothEndWhole) {
+class TwoDownloads : public RunningCopy, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(TwoDownloads, OfOneTargetAtOnceBothEndWhole) {
+  const bool before_rename = GetParam();
+  if (before_rename && std::string(FILECOPY_STRACE).empty()) {
+    GTEST_SKIP() << "strace is not installed (scripts/install-dependencies.sh installs it)";
+  }
   WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
   SimulatedDevice::Inject(kCallDelay, "10");
-  ChildProcess first = Start({"-d", "stock.txt"});
-  ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls();
+  std::vector<std::string> tracer;
+  if (before_rename) {
+    tracer = {FILECOPY_STRACE,
+              "-qq",
+              "-o",
+              "/dev/null",
+              "-e",
+              "trace=rename",
+              "-e",
+              "inject=rename:delay_enter=1500000"};
+  }
+  ChildProcess first = Start({"-d", "stock.txt"}, kProgram, 0, tracer);
+  if (before_rename) {
+    ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), "CeCloseHandle(") == 1; }));
+    std::this_thread::sleep_for(100ms);
+  } else {
+    ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls();
+  }
   const ProgramRun second = RunWithoutTerminal({"-d", "stock.txt"}, device_.local_folder());
   EXPECT_EQ(second.status, ExitedWith(0)) << second.errors;
   EXPECT_EQ(first.Wait(kSettle), ExitedWith(0)) << Errors();
   EXPECT_EQ(Differences({{"stock.txt", export_}}, Local()), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Moments, TwoDownloads, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& test) {
+                           return std::string(test.param ? "BeforeTheFirstRenames" : "PartWay");
+                         });
 
 // The lines that tell someone watching what goes on, and their absence from
 // redirected output.
