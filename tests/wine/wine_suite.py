@@ -362,6 +362,7 @@ class WineTest(unittest.TestCase):
             if not running.running():
                 self.fail("ended without a message window: " + running.finish(5).describe())
             self.assertTrue(windows, "no message window appeared")
+            self.window_shown_after = time.monotonic() - running.started
             time.sleep(0.5)  # painted before it is looked at
             windows = RIG.visible_windows()
             self.assertEqual(len(windows), 1, "expected exactly one window")
@@ -574,6 +575,132 @@ class FailureTest(WineTest):
         self.assertEqual(case.calls(), [])
 
 
+class UnattendedTest(WineTest):
+    """FileCopy.exe in a window station nobody sees, as Task Scheduler runs a
+    task "whether the user is logged on or not": nothing may wait for anyone.
+    The helper starts it there (status 124: it had to be ended after 30 s)."""
+
+    def test_a_failure_ends_by_itself_with_its_line_and_no_window(self):
+        case = self.new_case("failure")
+        (case.local / "stock.txt").write_bytes(b"old")
+        result = case.start(windows_path(RIG.program), "-d", "stock.txt", debug="-all,+msgbox",
+                            bound="10s", program=Path(OPTIONS.invisible_station).resolve()
+                            ).finish(60)
+        self.assertEqual(result.status, 1, result.describe())
+        self.assertEqual(len(result.error_lines()), 1, result.describe())
+        self.assertIn(b'FILECOPY_CONNECT_TIMEOUT is "10s"', result.error_lines()[0])
+        self.assertNotIn("MSGBOX_OnInit", result.stderr, "a message window was shown")
+        self.assertEqual(RIG.visible_windows(), [])
+        self.assertEqual(case.calls(), [])
+        self.assertEqual((case.local / "stock.txt").read_bytes(), b"old")
+
+    def test_the_usage_screen_in_a_console_ends_without_a_key(self):
+        case = self.new_case("usage")
+        console = Console(RIG, case.folder, [windows_path(RIG.program)], RIG.environment(),
+                          case.local, program=Path(OPTIONS.invisible_station).resolve())
+        self.assertTrue(console.wait_for(lambda: console.status() is not None, 45),
+                        "still waiting for a key: " + console.screen())
+        self.assertEqual(console.status(), 0)
+        words = " ".join(USAGE.decode("ascii").split())
+        self.assertIn(words, " ".join(console.screen().split()))
+
+
+class LocalFileTest(WineTest):
+    """The PC's own files as Windows has them: held by another program (the
+    helper, holding it without sharing), device names, paths past MAX_PATH,
+    and what a killed run leaves."""
+
+    def hold(self, path, milliseconds):
+        folder = RIG.new_folder("holder")
+        holder = RIG.start_program([windows_path(path), str(milliseconds)], folder,
+                                   RIG.environment(), folder, Path(OPTIONS.hold_file).resolve())
+        self.addCleanup(stop_if_running, holder)
+        held = lambda: (folder / "stdout").read_bytes().startswith(b"held")
+        if not (eventually(lambda: held() or not holder.running(), 30) and held()):
+            self.fail("the helper did not hold it: " + holder.finish(5).describe())
+        return holder
+
+    def test_a_target_held_for_a_moment_is_replaced_once_let_go(self):
+        case = self.new_case("held-briefly")
+        content = random_bytes(CHUNK + 1, 21)
+        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+        (case.local / "stock.txt").write_bytes(b"old")
+        holder = self.hold(case.local / "stock.txt", 1500)
+        result = case.run("-d", "stock.txt")
+        self.assertSucceeded(result)
+        self.assertGreater(result.elapsed, 1, "it did not wait for the file to be let go")
+        self.assertEqual(holder.finish(10).status, 0)
+        self.assertEqual((case.local / "stock.txt").read_bytes(), content)
+        self.assertEqual(files_in(case.local), ["stock.txt"])
+
+    def test_a_target_held_for_good_fails_within_6_s_saying_it_is_held(self):
+        case = self.new_case("held")
+        (case.tarvel / DEVICE_EXPORT).write_bytes(random_bytes(CHUNK, 22))
+        (case.local / "stock.txt").write_bytes(b"old")
+        self.hold(case.local / "stock.txt", 120000)
+        result = self.fail_with_window(case, ["-d", "stock.txt"], "Return")
+        self.assertGreater(self.window_shown_after, 4.5, "it was not waited for")
+        self.assertLess(self.window_shown_after, 8)
+        # Wine's Restart Manager lists no program for it, so the line names none;
+        # on Windows it reads "it is open in Microsoft Excel (EXCEL.EXE); ...".
+        self.assertEqual(result.error_lines(), [
+            b'FileCopy: cannot replace local file "stock.txt": it is open in another program; '
+            b"close it there and run again\r\n"])
+        self.assertEqual(case.calls(), [], "the device was contacted")
+        self.assertEqual((case.local / "stock.txt").read_bytes(), b"old")
+        self.assertEqual(files_in(case.local), ["stock.txt"])
+
+    def test_a_device_name_is_refused(self):
+        for name in ("NUL", "com1.txt"):
+            with self.subTest(name=name):
+                case = self.new_case(f"device-{name}")
+                result = self.fail_with_window(case, ["-d", name], "Return")
+                self.assertEqual(result.error_lines(), [
+                    f'FileCopy: cannot create local file "{name}": it is not a regular file\r\n'
+                    .encode()])
+                self.assertEqual(case.calls(), [])
+                self.assertEqual(files_in(case.local), [])
+
+    def test_a_path_of_300_characters_both_ways(self):
+        case = self.new_case("long-path")
+        content = random_bytes(CHUNK + 7, 23)
+        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+        folders = ["a" * 120, "b" * 120]
+        name = "stock-" + "c" * 52
+        typed = "\\".join(folders + [name])
+        self.assertEqual(len(typed), 300)
+        folder = case.local.joinpath(*folders)
+        folder.mkdir(parents=True)
+        self.assertSucceeded(case.run("-d", typed))
+        self.assertEqual((folder / name).read_bytes(), content)
+        self.assertEqual(files_in(folder), [name])
+        self.assertSucceeded(case.run("-u", typed))
+        self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
+
+    def test_a_killed_download_is_tidied_by_the_next_and_two_at_once_end_whole(self):
+        case = self.new_case("killed")
+        content = random_bytes(50 * CHUNK, 24)
+        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+        reads = lambda: sum("CeReadFile(" in call for call in case.calls())
+        killed = case.start("-d", "stock.txt", CALL_DELAY_MS=20)
+        self.assertTrue(eventually(lambda: reads() >= 3, 45), case.calls()[-3:])
+        killed.process.kill()
+        killed.process.wait()
+        self.assertTrue(any(name.startswith("stock.txt.filecopy-") for name in files_in(case.local)),
+                        "nothing to tidy up")
+        # The second starts part-way through the first.
+        before = reads()
+        first = case.start("-d", "stock.txt", CALL_DELAY_MS=10)
+        self.assertTrue(eventually(lambda: reads() >= before + 3, 45))
+        second = RIG.start_program(["-d", "stock.txt"], case.local,
+                                   case.environment("-all", "C.UTF-8", None, {}),
+                                   RIG.new_folder("second"))
+        self.assertSucceeded(second.finish(60))
+        self.assertSucceeded(first.finish(60))
+        self.assertEqual((case.local / "stock.txt").read_bytes(), content)
+        self.assertEqual(files_in(case.local), ["stock.txt"])
+
+
 class UnicodeNameTest(WineTest):
     def test_a_file_with_a_national_name_both_ways(self):
         for locale, name in LOCAL_NAMES.items():
@@ -718,6 +845,21 @@ class StopTest(WineTest):
         self.assertEqual((case.local / "stock.txt").read_bytes(), content)
 
 
+def eventually(done, timeout):
+    deadline = time.monotonic() + timeout
+    while not done():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.02)
+    return True
+
+
+def stop_if_running(running):
+    if running.running():
+        running.process.kill()
+        running.process.wait()
+
+
 def snapshot(folder):
     return {path.name: path.read_bytes() for path in sorted(folder.iterdir())}
 
@@ -847,6 +989,9 @@ def main():
     parser.add_argument("--dll-with-helper",
                         help="the simulator's rapi.dll that needs rapihelp.dll, beside it")
     parser.add_argument("--dll-without-init-ex", help="the simulator's rapi.dll without CeRapiInitEx")
+    parser.add_argument("--invisible-station",
+                        help="the helper that runs a program in a window station nobody sees")
+    parser.add_argument("--hold-file", help="the helper that holds a file without sharing")
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
     parser.add_argument("--pe-format", default="pei-i386", help="objdump's name of the format")
     parser.add_argument("--output", required=True, help="folder for logs and the screenshot")
@@ -867,8 +1012,8 @@ def main():
     if OPTIONS.group == "file":
         classes = [ProgramFileTest]
     else:
-        classes = [UsageTest, TransferTest, FailureTest, StopTest, UnicodeNameTest,
-                   PlantedLibraryTest, PackageTest, MsiPackageTest]
+        classes = [UsageTest, TransferTest, FailureTest, StopTest, UnattendedTest, LocalFileTest,
+                   UnicodeNameTest, PlantedLibraryTest, PackageTest, MsiPackageTest]
     if OPTIONS.tests:
         suite = loader.loadTestsFromNames(OPTIONS.tests, module)
     else:
