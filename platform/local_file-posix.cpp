@@ -230,7 +230,8 @@ void LocalTarget::Commit() {
   RemoveOnAbruptStop("");
   open_ = false;
   if (close(file_) != 0) throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
-  if (!FolderSynced(replaced_path_)) throw FileFailure(FileStep::kFlush, path_, LastSystemErrorText());
+  if (!FolderSynced(replaced_path_))
+    throw FileFailure(FileStep::kFlush, path_, LastSystemErrorText());
 }
 
 void LocalTarget::Discard() noexcept {
