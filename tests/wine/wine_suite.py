@@ -852,6 +852,9 @@ def main():
     parser.add_argument("--zip", required=True, help="the Windows package")
     parser.add_argument("--packages-missing",
                         help="what the package target lacks here, to skip the packages' cases")
+    parser.add_argument("--missing-groups", required=True,
+                        help="where scripts/install-dependencies.sh records the groups of "
+                             "packages it could not install")
     parser.add_argument("--build-folder", action="append", default=[],
                         help="a folder of the build, which the program must not name")
     parser.add_argument("--group", choices=("file", "wine"), required=True)
@@ -877,12 +880,16 @@ def main():
     if OPTIONS.group == "file":
         return 0 if runner.run(suite).wasSuccessful() else 1
 
-    RIG = Rig(OPTIONS)
     # What happened to the layout, for scripts/test.sh to tell whether any
     # 32-bit layout ran.
     outcome = Path(OPTIONS.output) / f"layout-{OPTIONS.layout}.outcome"
     outcome.unlink(missing_ok=True)
-    print(f"layout {OPTIONS.layout}: {RIG.layout.title}", flush=True)
+    layout = LAYOUTS[OPTIONS.layout]
+    print(f"layout {OPTIONS.layout}: {layout.title}", flush=True)
+    reason = missing_group(layout)
+    if reason:
+        return skip(outcome, reason)
+    RIG = Rig(OPTIONS)
     reason = RIG.missing_wine()
     if reason:
         return skip(outcome, reason)
@@ -907,9 +914,21 @@ def main():
     return 0 if result.wasSuccessful() else 1
 
 
+def missing_group(layout):
+    """Why scripts/install-dependencies.sh could not install the layout's
+    Wine, or None."""
+    if not layout.group:
+        return None
+    record = Path(OPTIONS.missing_groups) / layout.group
+    if not record.is_file():
+        return None
+    return (f"the packages of group {layout.group} could not be installed: "
+            + record.read_text().strip())
+
+
 def skip(outcome, reason):
-    print(f"SKIPPED: layout {OPTIONS.layout} ({RIG.layout.title}) cannot run on this "
-          f"machine: {reason}", flush=True)
+    print(f"SKIPPED: layout {OPTIONS.layout} ({LAYOUTS[OPTIONS.layout].title}) cannot run on "
+          f"this machine: {reason}", flush=True)
     outcome.write_text(f"skipped: {reason}\n")
     return SKIP_EXIT
 
