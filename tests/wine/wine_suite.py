@@ -720,11 +720,18 @@ def snapshot(folder):
     return {path.name: path.read_bytes() for path in sorted(folder.iterdir())}
 
 
+def skip_without_packages(test):
+    if OPTIONS.packages_missing:
+        test.skipTest("the package target cannot make the packages here, missing: "
+                      + OPTIONS.packages_missing)
+
+
 class PackageTest(WineTest):
     """The zip's program where an administrator puts it, with the zip's
     simulator as the system's rapi.dll."""
 
     def setUp(self):
+        skip_without_packages(self)
         self.program = rf"C:\{RIG.layout.program_files}\FileCopy\FileCopy.exe"
         folder = RIG.prefix / "drive_c" / RIG.layout.program_files / "FileCopy"
         folder.mkdir(parents=True, exist_ok=True)
@@ -762,6 +769,7 @@ class MsiPackageTest(WineTest):
     def setUp(self):
         if RIG.name == "win32" and os.geteuid() == 0:
             self.skipTest("the MSI case runs in the WoW64 layout, which this machine runs as root")
+        skip_without_packages(self)
         self.package = Path(OPTIONS.zip).resolve().with_suffix(".msi")
         (self.next_package,) = (self.package.parent / NEXT_VERSION_FOLDER).glob(
             "FileCopy-*.msi")
@@ -850,6 +858,11 @@ def main():
     parser.add_argument("--output", required=True, help="folder for logs and the screenshot")
     parser.add_argument("--version", required=True, help="the version the build was given")
     parser.add_argument("--zip", required=True, help="the Windows package")
+    parser.add_argument("--packages-missing",
+                        help="what the package target lacks here, to skip the packages' cases")
+    parser.add_argument("--missing-groups", required=True,
+                        help="where scripts/install-dependencies.sh records the groups of "
+                             "packages it could not install")
     parser.add_argument("--build-folder", action="append", default=[],
                         help="a folder of the build, which the program must not name")
     parser.add_argument("--group", choices=("file", "wine"), required=True)
@@ -875,12 +888,16 @@ def main():
     if OPTIONS.group == "file":
         return 0 if runner.run(suite).wasSuccessful() else 1
 
-    RIG = Rig(OPTIONS)
     # What happened to the layout, for scripts/test.sh to tell whether any
     # 32-bit layout ran.
     outcome = Path(OPTIONS.output) / f"layout-{OPTIONS.layout}.outcome"
     outcome.unlink(missing_ok=True)
-    print(f"layout {OPTIONS.layout}: {RIG.layout.title}", flush=True)
+    layout = LAYOUTS[OPTIONS.layout]
+    print(f"layout {OPTIONS.layout}: {layout.title}", flush=True)
+    reason = missing_group(layout)
+    if reason:
+        return skip(outcome, reason)
+    RIG = Rig(OPTIONS)
     reason = RIG.missing_wine()
     if reason:
         return skip(outcome, reason)
@@ -905,9 +922,21 @@ def main():
     return 0 if result.wasSuccessful() else 1
 
 
+def missing_group(layout):
+    """Why scripts/install-dependencies.sh could not install the layout's
+    Wine, or None."""
+    if not layout.group:
+        return None
+    record = Path(OPTIONS.missing_groups) / layout.group
+    if not record.is_file():
+        return None
+    return (f"the packages of group {layout.group} could not be installed: "
+            + record.read_text().strip())
+
+
 def skip(outcome, reason):
-    print(f"SKIPPED: layout {OPTIONS.layout} ({RIG.layout.title}) cannot run on this "
-          f"machine: {reason}", flush=True)
+    print(f"SKIPPED: layout {OPTIONS.layout} ({LAYOUTS[OPTIONS.layout].title}) cannot run on "
+          f"this machine: {reason}", flush=True)
     outcome.write_text(f"skipped: {reason}\n")
     return SKIP_EXIT
 
