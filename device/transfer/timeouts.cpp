@@ -1,4 +1,4 @@
-#include "device/transfer/connect_timeout.h"
+#include "device/transfer/timeouts.h"
 
 #include <string>
 
@@ -7,13 +7,12 @@
 
 namespace {
 
-constexpr const char* kVariable = "FILECOPY_CONNECT_TIMEOUT";
 constexpr long kLongest = 86400;
+// No ten-kilobyte chunk takes a minute on any link the remote API runs over.
+constexpr std::chrono::seconds kCallDefault{60};
 
-}  // namespace
-
-std::optional<std::chrono::seconds> ConnectTimeout() {
-  const std::optional<std::string> text = platform::EnvironmentVariable(kVariable);
+std::optional<std::chrono::seconds> Seconds(const char* variable) {
+  const std::optional<std::string> text = platform::EnvironmentVariable(variable);
   if (!text) return std::nullopt;
   long seconds = 0;
   bool valid = text->size() <= 5;
@@ -22,7 +21,15 @@ std::optional<std::chrono::seconds> ConnectTimeout() {
     if (valid) seconds = seconds * 10 + (c - '0');
   }
   if (!valid || seconds < 1 || seconds > kLongest) {
-    throw CopyFailure(Say(Text::kBadConnectTimeout, {*text, std::to_string(kLongest)}));
+    throw CopyFailure(Say(Text::kBadTimeout, {variable, *text, std::to_string(kLongest)}));
   }
   return std::chrono::seconds(seconds);
+}
+
+}  // namespace
+
+std::optional<std::chrono::seconds> ConnectTimeout() { return Seconds("FILECOPY_CONNECT_TIMEOUT"); }
+
+std::chrono::seconds CallTimeout() {
+  return Seconds("FILECOPY_CALL_TIMEOUT").value_or(kCallDefault);
 }
