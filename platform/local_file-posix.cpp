@@ -229,8 +229,9 @@ void LocalTarget::Commit() {
   RemoveOnAbruptStop("");
   open_ = false;
   if (close(file_) != 0) throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
-  if (!FolderSynced(replaced_path_))
+  if (!FolderSynced(replaced_path_)) {
     throw FileFailure(FileStep::kFlush, path_, LastSystemErrorText());
+  }
 }
 
 void LocalTarget::Discard() noexcept {

@@ -98,8 +98,9 @@ void RemoveAbandonedCopies(const std::string& target) {
 LocalSource::LocalSource(std::string path) : path_(std::move(path)) {
   file_ = CreateFileW(WideString(path_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file_ == INVALID_HANDLE_VALUE)
+  if (file_ == INVALID_HANDLE_VALUE) {
     throw FileFailure(FileStep::kOpen, path_, LastSystemErrorText());
+  }
 }
 
 LocalSource::~LocalSource() {

@@ -131,8 +131,9 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
   // A stop cannot wait for the hanging call to tidy the device: what was
   // written stays in the upload's temporary file, for the next upload to
   // overwrite.
-  if (moment == Moment::kHungUploading)
+  if (moment == Moment::kHungUploading) {
     device["remanx.exp.filecopy"] = source_.substr(0, kHangsAfter);
+  }
 
   ChildProcess child = Start({upload ? "-u" : "-d", "stock.txt"},
                              moment == Moment::kWaitingInCeRapiInit ? kBlockingProgram : kProgram);
