@@ -11,7 +11,6 @@
 
 #include "platform/file_failure.h"
 #include "platform/local_file.h"
-#include "platform/stop-posix.h"
 #include "platform/stop.h"
 #include "platform/system_error.h"
 
@@ -230,8 +229,9 @@ void LocalTarget::Commit() {
   RemoveOnAbruptStop("");
   open_ = false;
   if (close(file_) != 0) throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
-  if (!FolderSynced(replaced_path_))
+  if (!FolderSynced(replaced_path_)) {
     throw FileFailure(FileStep::kFlush, path_, LastSystemErrorText());
+  }
 }
 
 void LocalTarget::Discard() noexcept {

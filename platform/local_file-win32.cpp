@@ -98,8 +98,9 @@ void RemoveAbandonedCopies(const std::string& target) {
 LocalSource::LocalSource(std::string path) : path_(std::move(path)) {
   file_ = CreateFileW(WideString(path_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file_ == INVALID_HANDLE_VALUE)
+  if (file_ == INVALID_HANDLE_VALUE) {
     throw FileFailure(FileStep::kOpen, path_, LastSystemErrorText());
+  }
 }
 
 LocalSource::~LocalSource() {
@@ -141,6 +142,7 @@ LocalTarget::LocalTarget(std::string path) : path_(std::move(path)) {
     open_ = pending_ = false;
     throw FileFailure(FileStep::kCreate, path_, LastSystemErrorText());
   }
+  RemoveOnAbruptStop(temporary_path_, file_);
 }
 
 LocalTarget::~LocalTarget() { Discard(); }
@@ -161,6 +163,7 @@ void LocalTarget::Write(const void* data, std::size_t size) {
 void LocalTarget::Commit() {
   if (!FlushFileBuffers(file_)) throw FileFailure(FileStep::kFlush, path_, LastSystemErrorText());
   ThrowIfStopRequested();
+  RemoveOnAbruptStop("");
   open_ = false;
   if (!CloseHandle(file_)) throw FileFailure(FileStep::kWrite, path_, LastSystemErrorText());
   if (!MoveFileExW(WideString(temporary_path_).c_str(), WideString(replaced_path_).c_str(),
@@ -171,6 +174,7 @@ void LocalTarget::Commit() {
 }
 
 void LocalTarget::Discard() noexcept {
+  if (pending_) RemoveOnAbruptStop("");
   if (open_) CloseHandle(file_);
   open_ = false;
   if (pending_) DeleteFileW(WideString(temporary_path_).c_str());

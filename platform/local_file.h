@@ -5,15 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "platform/native_file.h"
+
 // Local files for the two transfers. Every failure throws platform::FileFailure.
 
 namespace platform {
-
-#ifdef _WIN32
-using NativeFile = void*;
-#else
-using NativeFile = int;
-#endif
 
 // An existing file, opened for reading and held without sharing.
 class LocalSource {

@@ -32,6 +32,9 @@ constexpr auto kSettle = 10s;
 constexpr auto kStopsWithin = 2s;
 constexpr const char* kConnectDelay = "FILECOPY_SIM_CONNECT_DELAY_MS";
 constexpr const char* kCallDelay = "FILECOPY_SIM_CALL_DELAY_MS";
+constexpr const char* kHangAfter = "FILECOPY_SIM_HANG_AFTER";
+// Where a hanging link stops a copy: after three chunks.
+constexpr std::size_t kHangsAfter = 3 * kChunk;
 constexpr const char* kStoppedLine = "FileCopy: copy stopped before it was complete\n";
 constexpr const char* kStoppedLineInPolish =
     "FileCopy: kopiowanie przerwane przed jego zakonczeniem\n";
@@ -88,7 +91,15 @@ class RunningCopy : public ::testing::Test {
 
 enum class Direction { kDownload, kUpload };
 
-enum class Moment { kWaitingForEvent, kWaitingInCeRapiInit, kDownloading, kUploading };
+enum class Moment {
+  kWaitingForEvent,
+  kWaitingInCeRapiInit,
+  kDownloading,
+  kUploading,
+  // Inside a read or write that never returns.
+  kHungDownloading,
+  kHungUploading,
+};
 
 struct StopCase {
   const char* name;
@@ -103,15 +114,26 @@ class StoppedCopy : public RunningCopy, public ::testing::WithParamInterface<Sto
 
 TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
   const Moment moment = GetParam().moment;
-  const bool upload = moment == Moment::kUploading;
+  const bool upload = moment == Moment::kUploading || moment == Moment::kHungUploading;
   const bool waiting = moment == Moment::kWaitingForEvent || moment == Moment::kWaitingInCeRapiInit;
+  const bool hung = moment == Moment::kHungDownloading || moment == Moment::kHungUploading;
   WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
   WriteFileBytes(device_.Tarvel("remanx.exp"), RandomBytes(3000, 33));
   WriteFileBytes(device_.Local("stock.txt"), upload ? source_ : RandomBytes(5000, 34));
-  SimulatedDevice::Inject(waiting ? kConnectDelay : kCallDelay, waiting ? "60000" : "20");
+  if (hung) {
+    SimulatedDevice::Inject(kHangAfter, std::to_string(kHangsAfter));
+  } else {
+    SimulatedDevice::Inject(waiting ? kConnectDelay : kCallDelay, waiting ? "60000" : "20");
+  }
   if (GetParam().in_polish) SimulatedDevice::Inject("FILECOPY_LANGUAGE", "pl");
   const FolderSnapshot local = Local();
-  const FolderSnapshot device = Device();
+  FolderSnapshot device = Device();
+  // A stop cannot wait for the hanging call to tidy the device: what was
+  // written stays in the upload's temporary file, for the next upload to
+  // overwrite.
+  if (moment == Moment::kHungUploading) {
+    device["remanx.exp.filecopy"] = source_.substr(0, kHangsAfter);
+  }
 
   ChildProcess child = Start({upload ? "-u" : "-d", "stock.txt"},
                              moment == Moment::kWaitingInCeRapiInit ? kBlockingProgram : kProgram);
@@ -127,6 +149,10 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
       break;
     case Moment::kDownloading: ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls(); break;
     case Moment::kUploading: ASSERT_TRUE(Copying("CeWriteFile(")) << device_.Calls(); break;
+    case Moment::kHungDownloading:
+    case Moment::kHungUploading:
+      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), ") hangs") == 1; }));
+      break;
   }
   const auto signalled = Clock::now();
   child.Signal(GetParam().signal_number);
@@ -136,27 +162,30 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
   EXPECT_EQ(Errors(), GetParam().in_polish ? kStoppedLineInPolish : kStoppedLine);
   EXPECT_EQ(Differences(local, Local()), "") << "local folder";
   EXPECT_EQ(Differences(device, Device()), "") << "device";
-  // A stop inside CeRapiInit ends the process there; anything later, after CeRapiUninit.
-  if (moment != Moment::kWaitingInCeRapiInit) {
+  // A stop inside CeRapiInit or a hanging call ends the process there;
+  // anything else, after CeRapiUninit.
+  if (moment != Moment::kWaitingInCeRapiInit && !hung) {
     EXPECT_TRUE(DeviceReleased(ParseCalls(device_.Calls()))) << device_.Calls();
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Signals, StoppedCopy,
-    ::testing::Values(StopCase{"InterruptWhileWaiting", SIGINT, Moment::kWaitingForEvent},
-                      StopCase{"TermWhileWaitingInPolish", SIGTERM, Moment::kWaitingForEvent, true},
-                      StopCase{"HangUpWhileWaiting", SIGHUP, Moment::kWaitingForEvent},
-                      StopCase{"InterruptInCeRapiInit", SIGINT, Moment::kWaitingInCeRapiInit},
-                      StopCase{"TermInCeRapiInitInPolish", SIGTERM, Moment::kWaitingInCeRapiInit,
-                               true},
-                      StopCase{"HangUpInCeRapiInit", SIGHUP, Moment::kWaitingInCeRapiInit},
-                      StopCase{"InterruptDownloading", SIGINT, Moment::kDownloading},
-                      StopCase{"TermDownloadingInPolish", SIGTERM, Moment::kDownloading, true},
-                      StopCase{"HangUpDownloading", SIGHUP, Moment::kDownloading},
-                      StopCase{"InterruptUploading", SIGINT, Moment::kUploading},
-                      StopCase{"TermUploadingInPolish", SIGTERM, Moment::kUploading, true},
-                      StopCase{"HangUpUploading", SIGHUP, Moment::kUploading}),
+    ::testing::Values(
+        StopCase{"InterruptWhileWaiting", SIGINT, Moment::kWaitingForEvent},
+        StopCase{"TermWhileWaitingInPolish", SIGTERM, Moment::kWaitingForEvent, true},
+        StopCase{"HangUpWhileWaiting", SIGHUP, Moment::kWaitingForEvent},
+        StopCase{"InterruptInCeRapiInit", SIGINT, Moment::kWaitingInCeRapiInit},
+        StopCase{"TermInCeRapiInitInPolish", SIGTERM, Moment::kWaitingInCeRapiInit, true},
+        StopCase{"HangUpInCeRapiInit", SIGHUP, Moment::kWaitingInCeRapiInit},
+        StopCase{"InterruptDownloading", SIGINT, Moment::kDownloading},
+        StopCase{"TermDownloadingInPolish", SIGTERM, Moment::kDownloading, true},
+        StopCase{"HangUpDownloading", SIGHUP, Moment::kDownloading},
+        StopCase{"InterruptUploading", SIGINT, Moment::kUploading},
+        StopCase{"TermUploadingInPolish", SIGTERM, Moment::kUploading, true},
+        StopCase{"HangUpUploading", SIGHUP, Moment::kUploading},
+        StopCase{"TermInAHungRead", SIGTERM, Moment::kHungDownloading},
+        StopCase{"InterruptInAHungWriteInPolish", SIGINT, Moment::kHungUploading, true}),
     [](const ::testing::TestParamInfo<StopCase>& test) { return std::string(test.param.name); });
 
 // Started by nohup, a copy must outlive the terminal it was started from.
@@ -200,6 +229,36 @@ TEST_F(KilledCopy, TwoDownloadsOfOneTargetAtOnceBothEndWhole) {
   EXPECT_EQ(second.status, ExitedWith(0)) << second.errors;
   EXPECT_EQ(first.Wait(kSettle), ExitedWith(0)) << Errors();
   EXPECT_EQ(Differences({{"stock.txt", export_}}, Local()), "");
+}
+
+// The link hangs after the progress line has shown: the report that the bound
+// brings starts on a clean line, and the message waits on the terminal.
+TEST_F(RunningCopy, AHangAfterTheProgressLineIsReportedOnACleanLine) {
+  WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
+  SimulatedDevice::Inject(kCallDelay, "10");
+  SimulatedDevice::Inject(kHangAfter, std::to_string(130 * kChunk));
+  SimulatedDevice::Inject("FILECOPY_CALL_TIMEOUT", "1");
+  ChildProcess::Options options;
+  options.arguments = {"-d", "stock.txt"};
+  options.directory = device_.local_folder();
+  options.terminal = ChildProcess::Terminal::kPseudo;
+  options.input = ChildProcess::Input::kNull;
+  ChildProcess child(kProgram, options);
+  ASSERT_EQ(child.start_failure(), "");
+  ASSERT_TRUE(child.WaitForScreen(
+      [](const std::string& screen) { return screen.find("[ OK ]") != std::string::npos; },
+      std::chrono::duration_cast<std::chrono::milliseconds>(kSettle)))
+      << child.Screen();
+  child.Type("\r");
+  EXPECT_EQ(child.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(kSettle)),
+            ExitedWith(2));
+  const std::string screen = child.Screen();
+  const std::size_t line =
+      screen.find("FileCopy: the handheld stopped answering during CeReadFile");
+  ASSERT_NE(line, std::string::npos) << screen;
+  ASSERT_NE(screen.find("Copied "), std::string::npos) << screen;
+  EXPECT_EQ(screen[line - 1], '\r') << screen;
+  EXPECT_EQ(FileNamesIn(device_.local_folder()), std::set<std::string>{}) << "a file was left";
 }
 
 // The lines that tell someone watching what goes on, and their absence from

@@ -4,12 +4,12 @@
 #include <cstddef>
 #include <exception>
 
-#include "device/transfer/connect_timeout.h"
 #include "device/transfer/copy_failure.h"
 #include "device/transfer/copy_progress.h"
 #include "device/transfer/device_file.h"
 #include "device/transfer/device_target.h"
 #include "device/transfer/remote_connection.h"
+#include "device/transfer/timeouts.h"
 #include "platform/console.h"
 #include "platform/local_file.h"
 #include "platform/stop.h"
@@ -40,7 +40,7 @@ CopyOutcome Guarded(Copy copy) {
     ReportFailure(Describe(failure));
     return CopyOutcome::kFailed;
   } catch (const ConnectionFailure& failure) {
-    ReportFailure(failure.what());
+    ReportFailure(failure.what(), failure.advice());
     return CopyOutcome::kNoDevice;
   } catch (const std::exception& failure) {
     ReportFailure(failure.what());
@@ -61,7 +61,7 @@ CopyOutcome Guarded(Copy copy) {
 CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std::string& target) {
   ChunkBuffer buffer;
   return Guarded([&] {
-    RemoteConnection connection(api, ConnectTimeout());
+    RemoteConnection connection(api, ConnectTimeout(), CallTimeout());
     platform::LocalTarget local(target);
     RequireCommonEntries(api);
     api.CeReadFile.Require();
@@ -76,15 +76,17 @@ CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std:
       progress.Advance(count);
     }
     device.Close();
-    local.Commit();
+    // The last remote call before the target is replaced, so a link that
+    // hangs on it leaves the target as it was.
     connection.Close();
+    local.Commit();
   });
 }
 
 CopyOutcome UploadFile(const TRAPI& api, const std::string& source, const std::string& target) {
   ChunkBuffer buffer;
   return Guarded([&] {
-    RemoteConnection connection(api, ConnectTimeout());
+    RemoteConnection connection(api, ConnectTimeout(), CallTimeout());
     platform::LocalSource local(source);
     RequireCommonEntries(api);
     api.CeWriteFile.Require();
