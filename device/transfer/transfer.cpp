@@ -76,10 +76,8 @@ CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std:
       progress.Advance(count);
     }
     device.Close();
-    // The last remote call before the target is replaced, so a link that
-    // hangs on it leaves the target as it was.
-    connection.Close();
     local.Commit();
+    connection.Close();
   });
 }
 
