@@ -53,6 +53,23 @@ constexpr Wordings kTexts[] = {
      "terminal go nie usunal i nie przeniosl {1} na jego miejsce"},
     {Text::kDeviceDeletedOldFile, "the device deleted it but would not move {1} into its place",
      "terminal go usunal, ale nie przeniosl {1} na jego miejsce"},
+    {Text::kDeviceFileNotFound, "the file is not on the handheld", "pliku nie ma na terminalu"},
+    {Text::kDeviceNoTarvelFolder,
+     "there is no \\Tarvel folder on the handheld (Remanex creates it)",
+     "na terminalu nie ma folderu \\Tarvel (tworzy go Remanex)"},
+    {Text::kDeviceAccessDenied, "the handheld denied access: the file or its storage is read-only",
+     "terminal odmowil dostepu: plik albo jego pamiec jest tylko do odczytu"},
+    {Text::kDeviceFileInUse,
+     "the file is in use on the handheld; close Remanex there and run again",
+     "plik jest uzywany na terminalu; zamknij tam Remanex i uruchom ponownie"},
+    {Text::kDeviceStorageFull, "the handheld's storage is full; make room there and run again",
+     "pamiec terminala jest pelna; zwolnij na nim miejsce i uruchom ponownie"},
+    {Text::kConnectionLost,
+     "the connection to the handheld was lost during {1}; dock it and run again ({2})",
+     "polaczenie z terminalem zostalo zerwane podczas {1}; wloz go do stacji i uruchom ponownie "
+     "({2})"},
+    {Text::kStoppedAnswering, "the handheld stopped answering during {1}; dock it and run again",
+     "terminal przestal odpowiadac podczas {1}; wloz go do stacji i uruchom ponownie"},
     {Text::kCannotConnect, "cannot connect to the device: {1}",
      "nie mozna polaczyc sie z terminalem: {1}"},
     {Text::kInitExReturned, "CeRapiInitEx returned {1}", "CeRapiInitEx zwrocilo {1}"},
@@ -63,9 +80,42 @@ constexpr Wordings kTexts[] = {
     {Text::kConnectionFailedWith, "the connection failed with {1}",
      "polaczenie nie powiodlo sie z kodem {1}"},
     {Text::kInitReturned, "CeRapiInit returned {1}", "CeRapiInit zwrocilo {1}"},
-    {Text::kBadConnectTimeout,
-     "FILECOPY_CONNECT_TIMEOUT is \"{1}\", not a whole number of seconds from 1 to {2}",
-     "FILECOPY_CONNECT_TIMEOUT ma wartosc \"{1}\", a nie liczbe calkowita sekund od 1 do {2}"},
+    {Text::kHandheldLocked, "the handheld is locked: unlock it and run again",
+     "terminal jest zablokowany: odblokuj go i uruchom ponownie"},
+    {Text::kDeviceCenterMissing,
+     "Windows Mobile Device Center is not installed or is damaged (there is no service {1}): "
+     "install it, README.txt says where from",
+     "Centrum obslugi urzadzen z systemem Windows Mobile nie jest zainstalowane albo jest "
+     "uszkodzone (nie ma uslugi {1}): zainstaluj je, skad - podaje README.txt"},
+    {Text::kServiceDisabled,
+     "the service {1} of Windows Mobile Device Center is disabled: an administrator must set "
+     "its start type to Automatic and start it (net start {1})",
+     "usluga {1} Centrum obslugi urzadzen z systemem Windows Mobile jest wylaczona: administrator "
+     "musi ustawic jej typ uruchomienia na Automatyczny i ja uruchomic (net start {1})"},
+    {Text::kServiceStopped,
+     "the service {1} of Windows Mobile Device Center is not running: an administrator must "
+     "start it (net start {1}) or set its start type to Automatic",
+     "usluga {1} Centrum obslugi urzadzen z systemem Windows Mobile nie dziala: administrator "
+     "musi ja uruchomic (net start {1}) albo ustawic jej typ uruchomienia na Automatyczny"},
+    {Text::kServicesSplit,
+     "Windows runs the services RapiMgr and WcesComm in separate processes, where they do not "
+     "work together: an administrator must set SvcHostSplitDisable to 1 for both and restart "
+     "them, as README.txt shows",
+     "Windows uruchamia uslugi RapiMgr i WcesComm w osobnych procesach, w ktorych nie "
+     "wspolpracuja: administrator musi ustawic dla obu SvcHostSplitDisable na 1 i uruchomic je "
+     "ponownie, jak podaje README.txt"},
+    {Text::kCheckHandheld,
+     "check that the handheld is docked, switched on and unlocked, and that {1} shows it as "
+     "connected",
+     "sprawdz, czy terminal jest w stacji, wlaczony i odblokowany oraz czy {1} pokazuje go jako "
+     "polaczony"},
+    {Text::kDeviceCenter, "Windows Mobile Device Center",
+     "Centrum obslugi urzadzen z systemem Windows Mobile"},
+    {Text::kLinuxRapiLibrary, "SynCE's Linux RAPI library, libsynce or the older librapi2",
+     "biblioteka Linux RAPI projektu SynCE, libsynce albo starsza librapi2"},
+    {Text::kLibraryComesWith, "{1} (it comes with {2})", "{1} (dostarcza ja: {2})"},
+    {Text::kBadTimeout, "{1} is \"{2}\", not a whole number of seconds from 1 to {3}",
+     "{1} ma wartosc \"{2}\", a nie liczbe calkowita sekund od 1 do {3}"},
     {Text::kLibraryNotLoaded,
      "cannot call {1}: the remote API library \"{2}\" could not be loaded: {3}",
      "nie mozna wywolac {1}: nie mozna zaladowac biblioteki zdalnego API \"{2}\": {3}"},

@@ -70,7 +70,7 @@ void LocalTarget::CreateTemporaryFile() {
   }
   Check(FileStep::kCreate, error);
   pending_ = true;
-  platform::RemoveOnAbruptStop(temporary_path_);
+  platform::RemoveOnAbruptStop(temporary_path_, file_.native());
   const platform::FileError permissions = platform::TakePermissions(file_, replaced_path_);
   // The constructor fails, so no destructor will.
   if (permissions.failed()) Discard();

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/native_file.h"
+
 // The PC's own files, one system call's worth at a time. What to do with a
 // file, and what to tell the person, is decided above this layer (local/).
 // Paths are UTF-8, as the person typed them; nothing here follows a path's
@@ -14,13 +16,11 @@
 namespace platform {
 
 #ifdef _WIN32
-using NativeFile = void*;
 // "C:stock.txt" names a file in drive C's current folder.
 inline constexpr const char* kPathSeparators = "\\/:";
 // NUL, CON, COM1... name devices in every folder.
 inline constexpr bool kDeviceNamesReserved = true;
 #else
-using NativeFile = int;
 inline constexpr const char* kPathSeparators = "/";
 inline constexpr bool kDeviceNamesReserved = false;
 #endif

@@ -154,11 +154,33 @@ BlockingCall::BlockingCall(void (* /*interrupt*/)(void*), void* /*context*/) {
 
 BlockingCall::~BlockingCall() { g_blocking = 0; }
 
-void RemoveOnAbruptStop(const std::string& path) {
+std::optional<NativeEvent> StopEvent() {
+  if (g_wake[0] < 0) return std::nullopt;
+  return g_wake[0];
+}
+
+// A descriptor stays open: unlink removes the name all the same.
+void RemoveOnAbruptStop(const std::string& path, NativeFile /*held*/) {
   g_removable = 0;
   if (path.empty() || path.size() >= sizeof g_removal) return;
   std::memcpy(g_removal, path.c_str(), path.size() + 1);
   g_removable = 1;
+}
+
+void RemoveTemporaryFileNow() {
+  if (g_removable) unlink(g_removal);
+}
+
+void EndProcessNow(int status) { _exit(status); }
+
+void EndStoppedProcessNow() {
+  RemoveTemporaryFileNow();
+  WriteAll(STDERR_FILENO, g_stopped_line.data(), g_stopped_line.size());
+  RaiseAgain(g_signal);
+}
+
+void ParkForGood() {
+  for (;;) pause();
 }
 
 }  // namespace platform

@@ -1,5 +1,9 @@
 #include <windows.h>
 
+#include <utility>
+
+#include "platform/console.h"
+#include "platform/full_path-win32.h"
 #include "platform/stop.h"
 #include "platform/window_station-win32.h"
 
@@ -13,6 +17,10 @@ HANDLE g_stop_event = nullptr;
 CRITICAL_SECTION g_blocking_lock;
 void (*g_interrupt)(void*) = nullptr;
 void* g_interrupt_context = nullptr;
+// Set before the handler is; used only by an end that takes over a call.
+std::string g_stopped_line;
+std::wstring g_removal;
+HANDLE g_removal_held = INVALID_HANDLE_VALUE;
 
 bool EndsTheProcess(DWORD event) {
   return event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
@@ -52,10 +60,11 @@ DWORD Milliseconds(std::optional<std::chrono::milliseconds> limit) {
 }  // namespace
 
 // The event and the lock stay for the rest of the process: the handler's
-// thread may still be using them as the copy ends.
-// A stop always lets the copy tidy up here, so the line is never needed.
-StopHandling::StopHandling(std::string /*stopped_line*/) {
+// thread may still be using them as the copy ends. The line is only needed
+// where a stop cannot wait for a remote call that hangs.
+StopHandling::StopHandling(std::string stopped_line) {
   g_requested = 0;
+  g_stopped_line = std::move(stopped_line);
   if (g_stop_event == nullptr) {
     InitializeCriticalSection(&g_blocking_lock);
     g_stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -94,6 +103,39 @@ EventWait WaitForEvent(NativeEvent event, std::optional<std::chrono::millisecond
   return EventWait::kFailed;
 }
 
+std::optional<NativeEvent> StopEvent() {
+  if (g_stop_event == nullptr) return std::nullopt;
+  return g_stop_event;
+}
+
+void RemoveOnAbruptStop(const std::string& path, NativeFile held) {
+  g_removal = path.empty() ? std::wstring() : ExtendedPath(path);
+  g_removal_held = path.empty() ? INVALID_HANDLE_VALUE : held;
+}
+
+// The copy's thread holds the file without sharing, and never touches it again.
+void RemoveTemporaryFileNow() {
+  if (g_removal.empty()) return;
+  if (g_removal_held != INVALID_HANDLE_VALUE) CloseHandle(g_removal_held);
+  DeleteFileW(g_removal.c_str());
+}
+
+// At once: no DLL is told, so none can hold the end up, the stuck library's least of all.
+void EndProcessNow(int status) {
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+  for (;;) Sleep(INFINITE);
+}
+
+void EndStoppedProcessNow() {
+  RemoveTemporaryFileNow();
+  WriteErrorLine(g_stopped_line);
+  EndProcessNow(StoppedExitStatus());
+}
+
+void ParkForGood() {
+  for (;;) Sleep(INFINITE);
+}
+
 BlockingCall::BlockingCall(void (*interrupt)(void*), void* context) {
   SetInterrupt(interrupt, context);
   // A stop that came before is handled the usual way; one that comes later, by the interrupt.
@@ -104,8 +146,5 @@ BlockingCall::BlockingCall(void (*interrupt)(void*), void* context) {
 }
 
 BlockingCall::~BlockingCall() { SetInterrupt(nullptr, nullptr); }
-
-// A stop always lets the copy tidy up here, so no file is ever left to an abrupt end.
-void RemoveOnAbruptStop(const std::string& /*path*/) {}
 
 }  // namespace platform

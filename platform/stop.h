@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/native_file.h"
+
 // A person stopping a copy: Ctrl+C, Ctrl+Break, the console window closed,
 // logoff or shutdown on Windows; SIGINT, SIGTERM, SIGHUP or SIGQUIT on POSIX.
 
@@ -37,10 +39,6 @@ void ThrowIfStopRequested();
 // Waits for period, or less when a stop comes; whether one has come.
 bool StopRequestedWithin(std::chrono::milliseconds period);
 
-// The temporary file a stop must remove when it has to end the process at
-// once (POSIX: from its signal handler, inside a BlockingCall); empty for none.
-void RemoveOnAbruptStop(const std::string& path);
-
 #ifdef _WIN32
 using NativeEvent = void*;  // an event handle
 #else
@@ -52,6 +50,28 @@ enum class EventWait { kSet, kStopped, kTimedOut, kFailed };
 // Waits until the event is set or a stop is requested, for at most limit
 // (nothing: for as long as it takes).
 EventWait WaitForEvent(NativeEvent event, std::optional<std::chrono::milliseconds> limit);
+
+// What a thread of its own can wait on for a stop besides its own events: set
+// once one is requested, and for good; nothing outside a StopHandling.
+std::optional<NativeEvent> StopEvent();
+
+// The local temporary file that an end without the copy's own tidying must
+// still remove, and what holds it open, which Windows must close first (it
+// deletes no file held without sharing); an empty path for none. Such an end
+// comes from a POSIX stop inside a BlockingCall, or from a thread watching a
+// remote call that hangs (below).
+void RemoveOnAbruptStop(const std::string& path, NativeFile held = {});
+
+// For a thread watching the copy's own, while that one is stuck in a call that
+// may never return: the registered temporary file removed now, and the
+// process ended at once with an exit status, or as a stop ends it (its line
+// on standard error, then StoppedExitStatus).
+void RemoveTemporaryFileNow();
+[[noreturn]] void EndProcessNow(int status);
+[[noreturn]] void EndStoppedProcessNow();
+// Parks the calling thread for good: the copy's own, once such an end has
+// taken over its call.
+[[noreturn]] void ParkForGood();
 
 // Around a library call that blocks without watching for a stop. A stop
 // meanwhile calls interrupt(context) on Windows, from the thread the system

@@ -7,4 +7,6 @@ namespace platform {
 
 std::string LastSystemErrorText() { return std::strerror(errno); }
 
+std::optional<std::string> Win32ErrorText(std::uint32_t /*code*/) { return std::nullopt; }
+
 }  // namespace platform

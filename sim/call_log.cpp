@@ -73,6 +73,11 @@ void CallLog::End() {
   file_.Write(line_.data(), line_.size());
 }
 
+void CallLog::Hangs() {
+  line_ += ") hangs\n";
+  file_.Write(line_.data(), line_.size());
+}
+
 void CallLog::Separate() {
   if (!first_argument_) line_ += ", ";
   first_argument_ = false;

@@ -36,6 +36,8 @@ class CallLog {
   // The count the call stored through its pointer, if it had one.
   CallLog& Stored(std::optional<std::uint32_t> count);
   void End();
+  // Ends the line of a call that does not return: "CeReadFile(...) hangs".
+  void Hangs();
 
  private:
   void Separate();

@@ -59,6 +59,21 @@ std::u16string DevicePath(const RapiChar* path) {
   return path ? sim::CopyUtf16(path) : std::u16string();
 }
 
+// Logs a read or write, whose call log begins; one that hangs is logged as
+// hanging first, and again with its result should it ever return.
+template <typename Begin>
+RapiBool Finish(sim::Simulator::Outcome outcome, const Begin& begin,
+                std::optional<std::uint32_t> stored) {
+  sim::CallLog& log = simulator.Log();
+  bool result = outcome == sim::Simulator::Outcome::kDone;
+  if (outcome == sim::Simulator::Outcome::kHangs) {
+    if (log.IsActive()) begin(log).Hangs();
+    result = simulator.Hang();
+  }
+  if (log.IsActive()) begin(log).ReturnsDecimal(result).Stored(stored).End();
+  return result;
+}
+
 }  // namespace
 
 // The connection entries log themselves, under the lock a CeRapiUninit from
@@ -119,21 +134,18 @@ RapiHandle FILECOPY_RAPI_CALL CeCreateFile(const RapiChar* file_name, RapiDword 
 RapiBool FILECOPY_RAPI_CALL CeReadFile(RapiHandle file, void* buffer, RapiDword bytes_to_read,
                                        RapiDword* bytes_read, void* overlapped) {
   std::uint32_t done = 0;
-  const bool result = simulator.Read(NumberOf(file), buffer, bytes_to_read, done);
+  const sim::Simulator::Outcome outcome =
+      simulator.Read(NumberOf(file), buffer, bytes_to_read, done);
   if (bytes_read) *bytes_read = done;
-  sim::CallLog& log = simulator.Log();
-  if (log.IsActive()) {
-    log.Begin("CeReadFile")
+  const auto log = [&](sim::CallLog& line) -> sim::CallLog& {
+    return line.Begin("CeReadFile")
         .Hex(NumberOf(file))
         .Pointer(buffer)
         .Decimal(bytes_to_read)
         .Pointer(bytes_read)
-        .Pointer(overlapped)
-        .ReturnsDecimal(result)
-        .Stored(StoredCount(bytes_read))
-        .End();
-  }
-  return result;
+        .Pointer(overlapped);
+  };
+  return Finish(outcome, log, StoredCount(bytes_read));
 }
 #endif
 
@@ -142,21 +154,18 @@ RapiBool FILECOPY_RAPI_CALL CeWriteFile(RapiHandle file, const void* buffer,
                                         RapiDword bytes_to_write, RapiDword* bytes_written,
                                         void* overlapped) {
   std::uint32_t done = 0;
-  const bool result = simulator.Write(NumberOf(file), buffer, bytes_to_write, done);
+  const sim::Simulator::Outcome outcome =
+      simulator.Write(NumberOf(file), buffer, bytes_to_write, done);
   if (bytes_written) *bytes_written = done;
-  sim::CallLog& log = simulator.Log();
-  if (log.IsActive()) {
-    log.Begin("CeWriteFile")
+  const auto log = [&](sim::CallLog& line) -> sim::CallLog& {
+    return line.Begin("CeWriteFile")
         .Hex(NumberOf(file))
         .Pointer(buffer)
         .Decimal(bytes_to_write)
         .Pointer(bytes_written)
-        .Pointer(overlapped)
-        .ReturnsDecimal(result)
-        .Stored(StoredCount(bytes_written))
-        .End();
-  }
-  return result;
+        .Pointer(overlapped);
+  };
+  return Finish(outcome, log, StoredCount(bytes_written));
 }
 #endif
 
@@ -265,5 +274,25 @@ RapiBool FILECOPY_RAPI_CALL CeMoveFile(const RapiChar* existing_file_name,
         .End();
   }
   return result;
+}
+#endif
+
+#ifndef FILECOPY_SIM_OMIT_CeRapiGetError
+RapiResult FILECOPY_RAPI_CALL CeRapiGetError() {
+  const std::int32_t result = simulator.LinkError();
+  sim::CallLog& log = simulator.Log();
+  if (log.IsActive()) {
+    log.Begin("CeRapiGetError").ReturnsHex(static_cast<std::uint32_t>(result)).End();
+  }
+  return result;
+}
+#endif
+
+#ifndef FILECOPY_SIM_OMIT_CeGetLastError
+RapiDword FILECOPY_RAPI_CALL CeGetLastError() {
+  const std::uint32_t code = simulator.LastError();
+  sim::CallLog& log = simulator.Log();
+  if (log.IsActive()) log.Begin("CeGetLastError").ReturnsDecimal(code).End();
+  return code;
 }
 #endif

@@ -12,20 +12,25 @@ std::uint32_t Room(std::uint64_t limit, std::uint64_t done, std::uint32_t asked)
 
 }  // namespace
 
-Allowance AllowRead(const Settings& settings, std::uint64_t delivered, std::uint32_t asked) {
-  const auto& limit = settings.fail_read_after;
+Allowance ReadWithin(std::optional<std::uint64_t> limit, std::uint64_t done, std::uint32_t asked) {
   if (!limit) return {asked, false};
   // The read that reaches the limit still succeeds; only the next one fails.
-  if (delivered >= *limit) return {0, true};
-  return {Room(*limit, delivered, asked), false};
+  if (done >= *limit) return {0, true};
+  return {Room(*limit, done, asked), false};
+}
+
+Allowance WriteWithin(std::optional<std::uint64_t> limit, std::uint64_t done, std::uint32_t asked) {
+  if (!limit) return {asked, false};
+  const std::uint32_t count = Room(*limit, done, asked);
+  return {count, count < asked};
+}
+
+Allowance AllowRead(const Settings& settings, std::uint64_t delivered, std::uint32_t asked) {
+  return ReadWithin(settings.fail_read_after, delivered, asked);
 }
 
 Allowance AllowWrite(const Settings& settings, std::uint64_t stored, std::uint32_t asked) {
-  Allowance allowance{asked, false};
-  if (settings.fail_write_after) {
-    allowance.count = Room(*settings.fail_write_after, stored, asked);
-    allowance.fails = allowance.count < asked;
-  }
+  Allowance allowance = WriteWithin(settings.fail_write_after, stored, asked);
   if (settings.short_write_after) {
     allowance.count = std::min(allowance.count, Room(*settings.short_write_after, stored, asked));
   }

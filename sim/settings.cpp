@@ -17,6 +17,32 @@ std::optional<std::uint64_t> ParseCount(const HostPath& text) {
   return value;
 }
 
+// An HRESULT as its bits: 0x and up to eight hex digits, or a decimal number.
+std::optional<std::int32_t> ParseResult(const HostPath& text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    if (text.size() > 10) return std::nullopt;
+    std::uint32_t bits = 0;
+    for (std::size_t at = 2; at < text.size(); ++at) {
+      const auto character = text[at];
+      std::uint32_t digit = 0;
+      if (character >= '0' && character <= '9') {
+        digit = static_cast<std::uint32_t>(character - '0');
+      } else if (character >= 'a' && character <= 'f') {
+        digit = static_cast<std::uint32_t>(character - 'a' + 10);
+      } else if (character >= 'A' && character <= 'F') {
+        digit = static_cast<std::uint32_t>(character - 'A' + 10);
+      } else {
+        return std::nullopt;
+      }
+      bits = bits << 4U | digit;
+    }
+    return static_cast<std::int32_t>(bits);
+  }
+  const std::optional<std::uint64_t> value = ParseCount(text);
+  if (!value || *value > 0xFFFFFFFFU) return std::nullopt;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(*value));
+}
+
 class Reader {
  public:
   explicit Reader(bool& well_formed) : well_formed_(well_formed) {}
@@ -27,6 +53,21 @@ class Reader {
     const std::optional<std::uint64_t> count = ParseCount(*text);
     if (!count) well_formed_ = false;
     return count;
+  }
+
+  std::optional<std::int32_t> Result(const char* name) {
+    const std::optional<HostPath> text = HostEnvironment(name);
+    if (!text) return std::nullopt;
+    const std::optional<std::int32_t> result = ParseResult(*text);
+    if (!result) well_formed_ = false;
+    return result;
+  }
+
+  std::optional<std::uint32_t> Code(const char* name) {
+    const std::optional<std::uint64_t> value = Count(name);
+    if (value && *value > 0xFFFFFFFFU) well_formed_ = false;
+    if (!value || *value > 0xFFFFFFFFU) return std::nullopt;
+    return static_cast<std::uint32_t>(*value);
   }
 
   bool Flag(const char* name) {
@@ -47,13 +88,17 @@ Settings ReadSettings() {
   settings.root = HostEnvironment("FILECOPY_SIM_ROOT");
   settings.log = HostEnvironment("FILECOPY_SIM_LOG");
   settings.fail_connect = reader.Flag("FILECOPY_SIM_FAIL_CONNECT");
+  settings.connect_result = reader.Result("FILECOPY_SIM_CONNECT_RESULT");
   settings.fail_open = reader.Flag("FILECOPY_SIM_FAIL_OPEN");
+  settings.device_error = reader.Code("FILECOPY_SIM_DEVICE_ERROR");
   settings.fail_close = reader.Flag("FILECOPY_SIM_FAIL_CLOSE");
   settings.fail_delete = reader.Flag("FILECOPY_SIM_FAIL_DELETE");
   settings.fail_move = reader.Flag("FILECOPY_SIM_FAIL_MOVE");
   settings.fail_read_after = reader.Count("FILECOPY_SIM_FAIL_READ_AFTER");
   settings.fail_write_after = reader.Count("FILECOPY_SIM_FAIL_WRITE_AFTER");
   settings.short_write_after = reader.Count("FILECOPY_SIM_SHORT_WRITE_AFTER");
+  settings.drop_after = reader.Count("FILECOPY_SIM_DROP_AFTER");
+  settings.hang_after = reader.Count("FILECOPY_SIM_HANG_AFTER");
   settings.connect_delay_ms = reader.Count("FILECOPY_SIM_CONNECT_DELAY_MS").value_or(0);
   settings.no_device = reader.Flag("FILECOPY_SIM_NO_DEVICE");
   settings.call_delay_ms = reader.Count("FILECOPY_SIM_CALL_DELAY_MS").value_or(0);

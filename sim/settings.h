@@ -13,13 +13,22 @@ struct Settings {
   std::optional<HostPath> root;
   std::optional<HostPath> log;
   bool fail_connect = false;
+  // The HRESULT the connection fails with instead of succeeding.
+  std::optional<std::int32_t> connect_result;
   bool fail_open = false;
+  // The open fails and CeGetLastError gives this code, as the device's reason.
+  std::optional<std::uint32_t> device_error;
   bool fail_close = false;
   bool fail_delete = false;  // the connection's first delete only
   bool fail_move = false;
   std::optional<std::uint64_t> fail_read_after;
   std::optional<std::uint64_t> fail_write_after;
   std::optional<std::uint64_t> short_write_after;
+  // Once this many bytes have been read and written in all, the link is cut:
+  // it drops (every call fails from then on, CeRapiGetError tells why), or the
+  // read or write that would go on hangs.
+  std::optional<std::uint64_t> drop_after;
+  std::optional<std::uint64_t> hang_after;
   // How the device docks: connect_delay_ms after the call, or never until the
   // program gives up with CeRapiUninit.
   std::uint64_t connect_delay_ms = 0;

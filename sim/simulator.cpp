@@ -1,5 +1,6 @@
 #include "sim/simulator.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "sim/device_path.h"
@@ -19,6 +20,22 @@ std::optional<HostCreation> CreationOf(std::uint32_t disposition) {
     default: return std::nullopt;
   }
 }
+
+// Win32 error codes, as Windows CE gives them.
+constexpr std::uint32_t kFileNotFound = 2;
+constexpr std::uint32_t kPathNotFound = 3;
+constexpr std::uint32_t kTooManyOpenFiles = 4;
+constexpr std::uint32_t kAccessDenied = 5;
+constexpr std::uint32_t kInvalidHandleError = 6;
+constexpr std::uint32_t kWriteFault = 29;
+constexpr std::uint32_t kReadFault = 30;
+constexpr std::uint32_t kSharingViolation = 32;
+constexpr std::uint32_t kFileExists = 80;
+constexpr std::uint32_t kInvalidParameter = 87;
+constexpr std::uint32_t kInvalidName = 123;
+constexpr std::uint32_t kAlreadyExists = 183;
+// A fault flag gives no reason.
+constexpr std::uint32_t kNoReason = 0;
 
 bool IsDirectory(const HostPath& path) {
   const std::optional<HostEntry> entry = LookUpHostEntry(path);
@@ -119,104 +136,130 @@ std::int32_t Simulator::Disconnect() {
     files_.Clear();
     connected_ = false;
     LogResult("CeRapiUninit", result);
+    // Once logged, as the call it ends logs itself next.
+    if (released_.IsOpen()) released_.Set();
   }
   stopped.reset();
   return result;
 }
 
 std::uint32_t Simulator::Open(std::u16string_view device_path, const OpenRequest& request) {
-  if (!connected_ || settings_.fail_open) return kInvalidHandle;
+  if (!connected_ || dropped_) return kInvalidHandle;
+  if (settings_.device_error) return Refuse(*settings_.device_error);
+  if (settings_.fail_open) return Refuse(kNoReason);
   const std::optional<HostCreation> creation = CreationOf(request.disposition);
   const std::optional<HostPath> path = HostPathOf(device_path);
   const std::optional<std::uint32_t> handle = files_.FreeHandle();
+  if (!path) return Refuse(kInvalidName);
+  if (!handle) return Refuse(kTooManyOpenFiles);
   // As on Windows, truncating needs write access.
-  if (!creation || !path || !handle ||
-      (*creation == HostCreation::kTruncateExisting && !request.write)) {
-    return kInvalidHandle;
+  if (!creation || (*creation == HostCreation::kTruncateExisting && !request.write)) {
+    return Refuse(kInvalidParameter);
   }
   // Checked before the host open, which may already create or truncate.
   if (const std::optional<HostEntry> entry = LookUpHostEntry(*path)) {
-    if (entry->directory || files_.Conflicts(entry->identity, !request.shared)) {
-      return kInvalidHandle;
-    }
+    if (entry->directory) return Refuse(kAccessDenied);
+    if (files_.Conflicts(entry->identity, !request.shared)) return Refuse(kSharingViolation);
+    if (*creation == HostCreation::kCreateNew) return Refuse(kFileExists);
   }
   OpenFile file{HostFile::Open(*path, request.read, request.write, *creation),
                 {},
                 request.read,
                 request.write,
                 !request.shared};
-  if (!file.file.IsOpen()) return kInvalidHandle;
+  if (!file.file.IsOpen()) return Refuse(OpenFailure(device_path, *path));
   const std::optional<HostIdentity> identity = file.file.Identity();
-  if (!identity) return kInvalidHandle;
+  if (!identity) return Refuse(kAccessDenied);
   file.identity = *identity;
   files_.Put(*handle, std::move(file));
   return *handle;
 }
 
-bool Simulator::Read(std::uint32_t handle, void* buffer, std::uint32_t count, std::uint32_t& done) {
+Simulator::Outcome Simulator::Read(std::uint32_t handle, void* buffer, std::uint32_t count,
+                                   std::uint32_t& done) {
   done = 0;
+  if (dropped_) return Outcome::kFailed;
   OpenFile* file = Readable(handle);
-  if (!file) return false;
+  if (!file) return Failed(kInvalidHandleError);
   if (settings_.call_delay_ms != 0) HostPause(settings_.call_delay_ms);
-  const Allowance allowance = AllowRead(settings_, bytes_read_, count);
-  if (allowance.fails) return false;
+  const Allowance link = ReadWithin(CutAfter(), bytes_read_ + bytes_written_, count);
+  if (link.fails) return Cut();
+  const Allowance allowance = AllowRead(settings_, bytes_read_, link.count);
+  if (allowance.fails) return Failed(kNoReason);
   const std::optional<std::size_t> got = file->file.Read(buffer, allowance.count);
-  if (!got) return false;
+  if (!got) return Failed(kReadFault);
   done = static_cast<std::uint32_t>(*got);
   bytes_read_ += done;
-  return true;
+  return Outcome::kDone;
 }
 
-bool Simulator::Write(std::uint32_t handle, const void* buffer, std::uint32_t count,
-                      std::uint32_t& done) {
+Simulator::Outcome Simulator::Write(std::uint32_t handle, const void* buffer, std::uint32_t count,
+                                    std::uint32_t& done) {
   done = 0;
+  if (dropped_) return Outcome::kFailed;
   OpenFile* file = Writable(handle);
-  if (!file) return false;
+  if (!file) return Failed(kInvalidHandleError);
   if (settings_.call_delay_ms != 0) HostPause(settings_.call_delay_ms);
-  const Allowance allowance = AllowWrite(settings_, bytes_written_, count);
-  if (!file->file.Write(buffer, allowance.count)) return false;
+  const Allowance link = WriteWithin(CutAfter(), bytes_read_ + bytes_written_, count);
+  const Allowance allowance = AllowWrite(settings_, bytes_written_, link.count);
+  if (!file->file.Write(buffer, allowance.count)) return Failed(kWriteFault);
   done = allowance.count;
   bytes_written_ += done;
-  return !allowance.fails;
+  if (link.fails) return Cut();
+  if (allowance.fails) return Failed(kNoReason);
+  return Outcome::kDone;
+}
+
+bool Simulator::Hang() {
+  if (released_.IsOpen()) released_.Wait(std::nullopt);
+  dropped_ = true;
+  return false;
 }
 
 bool Simulator::Close(std::uint32_t handle) {
-  if (!files_.Remove(handle)) return false;
-  return !settings_.fail_close;
+  if (dropped_) return false;
+  if (!files_.Remove(handle)) return Fail(kInvalidHandleError);
+  return !settings_.fail_close || Fail(kNoReason);
 }
 
 std::optional<std::uint64_t> Simulator::FileSize(std::uint32_t handle) {
+  if (dropped_) return std::nullopt;
   OpenFile* file = files_.Find(handle);
   return file ? file->file.Size() : std::nullopt;
 }
 
 bool Simulator::MakeDirectory(std::u16string_view device_path) {
-  if (!connected_) return false;
+  if (!connected_ || dropped_) return false;
   const std::optional<HostPath> path = HostPathOf(device_path);
   return path && MakeHostDirectory(*path);
 }
 
 bool Simulator::Delete(std::u16string_view device_path) {
-  if (!connected_) return false;
+  if (!connected_ || dropped_) return false;
   ++deletes_;
-  if (settings_.fail_delete && deletes_ == 1) return false;
+  if (settings_.fail_delete && deletes_ == 1) return Fail(kNoReason);
   const std::optional<HostPath> path = HostPathOf(device_path);
-  if (!path) return false;
+  if (!path) return Fail(kInvalidName);
   const std::optional<HostEntry> entry = LookUpHostEntry(*path);
   // As on Windows CE: no folder, no missing file, no file open in any way.
-  if (!entry || entry->directory || files_.Conflicts(entry->identity, true)) return false;
-  return RemoveHostFile(*path);
+  if (!entry) return Fail(kFileNotFound);
+  if (entry->directory) return Fail(kAccessDenied);
+  if (files_.Conflicts(entry->identity, true)) return Fail(kSharingViolation);
+  return RemoveHostFile(*path) || Fail(kAccessDenied);
 }
 
 bool Simulator::Move(std::u16string_view existing_path, std::u16string_view new_path) {
-  if (!connected_ || settings_.fail_move) return false;
+  if (!connected_ || dropped_) return false;
+  if (settings_.fail_move) return Fail(kNoReason);
   const std::optional<HostPath> from = HostPathOf(existing_path);
   const std::optional<HostPath> to = HostPathOf(new_path);
-  if (!from || !to) return false;
+  if (!from || !to) return Fail(kInvalidName);
   const std::optional<HostEntry> entry = LookUpHostEntry(*from);
   // As on Windows CE: the source exists and is not open, and nothing is replaced.
-  if (!entry || files_.Conflicts(entry->identity, true) || LookUpHostEntry(*to)) return false;
-  return RenameHostEntry(*from, *to);
+  if (!entry) return Fail(kFileNotFound);
+  if (files_.Conflicts(entry->identity, true)) return Fail(kSharingViolation);
+  if (LookUpHostEntry(*to)) return Fail(kAlreadyExists);
+  return RenameHostEntry(*from, *to) || Fail(OpenFailure(new_path, *to));
 }
 
 Simulator::Docking Simulator::Begin() {
@@ -224,12 +267,16 @@ Simulator::Docking Simulator::Begin() {
   bytes_read_ = 0;
   bytes_written_ = 0;
   deletes_ = 0;
+  last_error_ = 0;
+  dropped_ = false;
   connected_ = false;
   settings_ = ReadSettings();
+  released_ = settings_.hang_after ? HostEvent::Create() : HostEvent();
   const bool logging = log_.Open(settings_.log);
   const bool docks = logging && settings_.well_formed && !settings_.fail_connect &&
                      settings_.root && IsDirectory(*settings_.root);
-  Docking docking{docks ? kOk : kFail, settings_.connect_delay_ms};
+  Docking docking{docks ? settings_.connect_result.value_or(kOk) : kFail,
+                  settings_.connect_delay_ms};
   // A mistyped variable may be the delay itself: fail at once, never wait.
   if (!settings_.well_formed) {
     docking.delay = 0;
@@ -281,6 +328,42 @@ OpenFile* Simulator::Readable(std::uint32_t handle) {
 OpenFile* Simulator::Writable(std::uint32_t handle) {
   OpenFile* file = files_.Find(handle);
   return file && file->can_write ? file : nullptr;
+}
+
+// Why a host file could not be opened or named, as Windows CE would say it:
+// its folder missing, the file missing, or anything else refused.
+std::uint32_t Simulator::OpenFailure(std::u16string_view device_path, const HostPath& path) const {
+  const std::u16string_view folder = device_path.substr(0, device_path.rfind(u'\\'));
+  const std::optional<HostPath> host_folder = HostPathOf(folder);
+  if (!folder.empty() && !(host_folder && IsDirectory(*host_folder))) return kPathNotFound;
+  return LookUpHostEntry(path) ? kAccessDenied : kFileNotFound;
+}
+
+bool Simulator::Fail(std::uint32_t code) {
+  last_error_ = code;
+  return false;
+}
+
+std::uint32_t Simulator::Refuse(std::uint32_t code) {
+  Fail(code);
+  return kInvalidHandle;
+}
+
+Simulator::Outcome Simulator::Failed(std::uint32_t code) {
+  Fail(code);
+  return Outcome::kFailed;
+}
+
+std::optional<std::uint64_t> Simulator::CutAfter() const {
+  if (!settings_.drop_after) return settings_.hang_after;
+  if (!settings_.hang_after) return settings_.drop_after;
+  return std::min(*settings_.drop_after, *settings_.hang_after);
+}
+
+Simulator::Outcome Simulator::Cut() {
+  if (settings_.hang_after && CutAfter() == settings_.hang_after) return Outcome::kHangs;
+  dropped_ = true;
+  return Outcome::kFailed;
 }
 
 }  // namespace sim

@@ -16,13 +16,17 @@ namespace sim {
 // The simulated handheld: one connection at a time, its open files and the
 // faults the environment asked for. Calls come from one thread at a time, as
 // the program makes them, except that CeRapiUninit may come from another
-// thread to give up on a device that has not docked; the connection's own
-// state is locked for that, the file calls stay lock-free.
+// thread to give up on a device that has not docked, or on a call that hangs;
+// the connection's own state is locked for that, the file calls stay
+// lock-free. Each failed file call leaves the device's reason, a Win32 error
+// code, for CeGetLastError: 0 where a fault flag made it fail.
 class Simulator {
  public:
   static constexpr std::int32_t kOk = 0;
   static constexpr std::int32_t kFail = static_cast<std::int32_t>(0x80004005U);
   static constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057U);
+  // HRESULT_FROM_WIN32(WSAEDISCON): what the link says once it has dropped.
+  static constexpr std::int32_t kLinkDropped = static_cast<std::int32_t>(0x80072775U);
   static constexpr std::uint32_t kInvalidHandle = 0xFFFFFFFFU;
 
   struct OpenRequest {
@@ -31,6 +35,9 @@ class Simulator {
     bool shared = false;
     std::uint32_t disposition = 0;
   };
+
+  // What a read or write came to; one that hangs is to call Hang next.
+  enum class Outcome { kDone, kFailed, kHangs };
 
   // Stores a background connection's outcome where its caller reads it
   // (CeRapiInitEx's structure), just before the event is set.
@@ -55,13 +62,20 @@ class Simulator {
   std::int32_t Disconnect();
   std::uint32_t Open(std::u16string_view device_path, const OpenRequest& request);
   // done is what the call stored through its count pointer.
-  bool Read(std::uint32_t handle, void* buffer, std::uint32_t count, std::uint32_t& done);
-  bool Write(std::uint32_t handle, const void* buffer, std::uint32_t count, std::uint32_t& done);
+  Outcome Read(std::uint32_t handle, void* buffer, std::uint32_t count, std::uint32_t& done);
+  Outcome Write(std::uint32_t handle, const void* buffer, std::uint32_t count, std::uint32_t& done);
+  // The rest of a read or write that hangs: returns, failed, only once
+  // CeRapiUninit from another thread ends the session; the link is down then.
+  bool Hang();
   bool Close(std::uint32_t handle);
   std::optional<std::uint64_t> FileSize(std::uint32_t handle);
   bool MakeDirectory(std::u16string_view device_path);
   bool Delete(std::u16string_view device_path);
   bool Move(std::u16string_view existing_path, std::u16string_view new_path);
+  // CeRapiGetError: the link's own failure, S_OK while it holds.
+  std::int32_t LinkError() const { return dropped_ ? kLinkDropped : kOk; }
+  // CeGetLastError.
+  std::uint32_t LastError() const { return last_error_; }
 
   CallLog& Log() { return log_; }
 
@@ -102,6 +116,15 @@ class Simulator {
   std::optional<HostPath> HostPathOf(std::u16string_view device_path) const;
   OpenFile* Readable(std::uint32_t handle);
   OpenFile* Writable(std::uint32_t handle);
+  std::uint32_t OpenFailure(std::u16string_view device_path, const HostPath& path) const;
+  // Set the device's reason and fail as each kind of call does.
+  bool Fail(std::uint32_t code);
+  std::uint32_t Refuse(std::uint32_t code);
+  Outcome Failed(std::uint32_t code);
+  // Where the link is cut, if anywhere: the fewer bytes of the two faults.
+  std::optional<std::uint64_t> CutAfter() const;
+  // The read or write that meets the cut: hangs, or drops the link and fails.
+  Outcome Cut();
 
   HostLock lock_;
   // Counts attempts and their ends, so a waiter woken late knows it was cut short.
@@ -118,6 +141,10 @@ class Simulator {
   std::uint64_t bytes_read_ = 0;
   std::uint64_t bytes_written_ = 0;
   std::uint64_t deletes_ = 0;
+  std::uint32_t last_error_ = 0;
+  std::atomic<bool> dropped_{false};
+  // Set to end a read or write that hangs.
+  HostEvent released_;
   CallLog log_;
 };
 

@@ -79,14 +79,20 @@ struct FaultCase {
   // only a failure after the old file was deleted can lose it.
   DeviceFile device_file;
   const char* connect_timeout = nullptr;  // FILECOPY_CONNECT_TIMEOUT, if set
+  const char* call_timeout = nullptr;     // FILECOPY_CALL_TIMEOUT, if set
+  const char* advice = nullptr;           // the line after the step's, if any
 };
 
 std::ostream& operator<<(std::ostream& out, const FaultCase& fault) { return out << fault.name; }
 
-// No device to talk to has a status of its own, so a batch file can say "dock
-// the handheld and try again".
+// No device to talk to, or a link lost or dead part-way, has a status of its
+// own, so a batch file can say "dock the handheld and try again".
 int FailureStatus(const FaultCase& row) {
-  return std::string(row.step).rfind("cannot connect to the device", 0) == 0 ? 2 : 1;
+  const std::string step = row.step;
+  return step.rfind("cannot connect to the device", 0) == 0 ||
+                 step.find("dock it and run again") != std::string::npos
+             ? 2
+             : 1;
 }
 
 constexpr Direction kD = Direction::kDownload;
@@ -102,7 +108,16 @@ constexpr const char* kMove = "FILECOPY_SIM_FAIL_MOVE";
 constexpr const char* kNoDevice = "FILECOPY_SIM_NO_DEVICE";
 constexpr const char* kConnectDelay = "FILECOPY_SIM_CONNECT_DELAY_MS";
 constexpr const char* kCallDelay = "FILECOPY_SIM_CALL_DELAY_MS";
+constexpr const char* kConnectResult = "FILECOPY_SIM_CONNECT_RESULT";
+constexpr const char* kDeviceError = "FILECOPY_SIM_DEVICE_ERROR";
+constexpr const char* kDropAfter = "FILECOPY_SIM_DROP_AFTER";
+constexpr const char* kHangAfter = "FILECOPY_SIM_HANG_AFTER";
 constexpr DeviceFile kKept = DeviceFile::kKept;
+
+// Whether the row cuts the link part-way, so the device cannot be tidied.
+bool CutsTheLink(const FaultCase& row) {
+  return row.variable == kDropAfter || row.variable == kHangAfter;
+}
 
 // The device's export and the local source are both this long; the chunk is 10240.
 constexpr std::size_t kSize = 50000;
@@ -113,8 +128,39 @@ const FaultCase kFaultCases[] = {
     // name, direction, fault, setup, effect, step named, device contacted, device file after
     {"DownloadConnect", kD, kConnect, "1", Setup::kUsual, Effect::kFails,
      "cannot connect to the device", true, kKept},
+    // A device that gives no reason (code 0) gets no number.
     {"DownloadOpen", kD, kOpen, "1", Setup::kUsual, Effect::kFails,
-     "cannot open device file \"\\Tarvel\\remanx.imp\"", true, kKept},
+     "cannot open device file \"\\Tarvel\\remanx.imp\": the device refused to open it\n", true,
+     kKept},
+    // The device's reason, in words and with its number.
+    {"DownloadOpenInUse", kD, kDeviceError, "32", Setup::kUsual, Effect::kFails,
+     "cannot open device file \"\\Tarvel\\remanx.imp\": the file is in use on the handheld; "
+     "close Remanex there and run again (device error 32)\n",
+     true, kKept},
+    {"DownloadOpenNotFound", kD, kDeviceError, "2", Setup::kUsual, Effect::kFails,
+     "cannot open device file \"\\Tarvel\\remanx.imp\": the file is not on the handheld "
+     "(device error 2)\n",
+     true, kKept},
+    // The PC has no words of its own for it on POSIX.
+    {"DownloadOpenOtherReason", kD, kDeviceError, "1234", Setup::kUsual, Effect::kFails,
+     "cannot open device file \"\\Tarvel\\remanx.imp\": the device refused to open it "
+     "(device error 1234)\n",
+     true, kKept},
+    // The link drops after two chunks; the handle and the connection are still let go.
+    {"DownloadLinkDroppedPartWay", kD, kDropAfter, "20480", Setup::kUsual, Effect::kFails,
+     "cannot read device file \"\\Tarvel\\remanx.imp\": the connection to the handheld was "
+     "lost during CeReadFile; dock it and run again (0x80072775)\n",
+     true, kKept},
+    // The third read never returns; the bound ends the copy, not the test's limit.
+    {"DownloadHangsPartWay", kD, kHangAfter, "20480", Setup::kUsual, Effect::kFails,
+     "FileCopy: the handheld stopped answering during CeReadFile; dock it and run again\n", true,
+     kKept, nullptr, "2"},
+    {"DownloadLockedHandheld", kD, kConnectResult, "0x80070056", Setup::kUsual, Effect::kFails,
+     "cannot connect to the device: the connection failed with 0x80070056\n", true, kKept, nullptr,
+     nullptr, "the handheld is locked: unlock it and run again"},
+    // Six calls of 0.3 s each, each well within the bound, the copy not.
+    {"DownloadSlowCallsEachWithinTheBound", kD, kCallDelay, "300", Setup::kUsual, Effect::kNone, "",
+     true, kKept, nullptr, "1"},
     {"DownloadReadAtStart", kD, kReadAfter, "0", Setup::kUsual, Effect::kFails,
      "cannot read device file \"\\Tarvel\\remanx.imp\"", true, kKept},
     {"DownloadReadAfterOneChunk", kD, kReadAfter, "10240", Setup::kUsual, Effect::kFails,
@@ -144,7 +190,9 @@ const FaultCase kFaultCases[] = {
     {"DownloadClose", kD, kClose, "1", Setup::kUsual, Effect::kFails,
      "cannot close device file \"\\Tarvel\\remanx.imp\"", true, kKept},
     {"DownloadNoDeviceFolder", kD, nullptr, "", Setup::kNoDeviceFolder, Effect::kFails,
-     "cannot open device file \"\\Tarvel\\remanx.imp\"", true, kKept},
+     "cannot open device file \"\\Tarvel\\remanx.imp\": there is no \\Tarvel folder on the "
+     "handheld (Remanex creates it) (device error 3)\n",
+     true, kKept},
     {"DownloadIntoMissingFolder", kD, nullptr, "", Setup::kTargetInMissingFolder, Effect::kFails,
      "cannot create local file \"missing/stock.txt\"", false, kKept},
     // Only a regular file is replaced, and nothing else is touched.
@@ -173,6 +221,29 @@ const FaultCase kFaultCases[] = {
      "cannot connect to the device", true, kKept},
     {"UploadOpen", kU, kOpen, "1", Setup::kUsual, Effect::kFails,
      "cannot open device file \"\\Tarvel\\remanx.exp\"", true, kKept},
+    {"UploadOpenStorageFull", kU, kDeviceError, "112", Setup::kUsual, Effect::kFails,
+     "cannot open device file \"\\Tarvel\\remanx.exp\" (via \"\\Tarvel\\remanx.exp.filecopy\"): "
+     "the handheld's storage is full; make room there and run again (device error 112)\n",
+     true, kKept},
+    {"UploadOpenAccessDenied", kU, kDeviceError, "5", Setup::kUsual, Effect::kFails,
+     "cannot open device file \"\\Tarvel\\remanx.exp\" (via \"\\Tarvel\\remanx.exp.filecopy\"): "
+     "the handheld denied access: the file or its storage is read-only (device error 5)\n",
+     true, kKept},
+    // What was written stays in the temporary file, which the link no longer lets go.
+    {"UploadLinkDroppedPartWay", kU, kDropAfter, "20480", Setup::kUsual, Effect::kFails,
+     "cannot write device file \"\\Tarvel\\remanx.exp\" (via \"\\Tarvel\\remanx.exp.filecopy\"): "
+     "the connection to the handheld was lost during CeWriteFile; dock it and run again "
+     "(0x80072775)\n",
+     true, kKept},
+    {"UploadHangsPartWay", kU, kHangAfter, "20480", Setup::kUsual, Effect::kFails,
+     "FileCopy: the handheld stopped answering during CeWriteFile; dock it and run again\n", true,
+     kKept, nullptr, "2"},
+    // Only a locked handheld gets a line of advice on POSIX.
+    {"UploadConnectionFailedWith", kU, kConnectResult, "0x80004005", Setup::kUsual, Effect::kFails,
+     "cannot connect to the device: the connection failed with 0x80004005\n", true, kKept},
+    {"UploadCallTimeoutZero", kU, nullptr, "", Setup::kUsual, Effect::kFails,
+     "FileCopy: FILECOPY_CALL_TIMEOUT is \"0\", not a whole number of seconds from 1 to 86400",
+     false, kKept, nullptr, "0"},
     // An upload never reads from the device.
     {"UploadReadFaultHasNoEffect", kU, kReadAfter, "0", Setup::kUsual, Effect::kNone, "", true,
      kKept},
@@ -209,7 +280,9 @@ const FaultCase kFaultCases[] = {
     {"UploadOverAStaleTemporaryFile", kU, nullptr, "", Setup::kStaleTemporaryFile, Effect::kNone,
      "", true, kKept},
     {"UploadNoDeviceFolder", kU, nullptr, "", Setup::kNoDeviceFolder, Effect::kFails,
-     "cannot open device file \"\\Tarvel\\remanx.exp\"", true, kKept},
+     "cannot open device file \"\\Tarvel\\remanx.exp\" (via \"\\Tarvel\\remanx.exp.filecopy\"): "
+     "there is no \\Tarvel folder on the handheld (Remanex creates it) (device error 3)\n",
+     true, kKept},
     {"UploadOfMissingSource", kU, nullptr, "", Setup::kSourceMissing, Effect::kFails,
      "cannot open local file \"absent.txt\"", false, kKept},
     {"UploadOfEmptyName", kU, nullptr, "", Setup::kEmptyName, Effect::kFails,
@@ -247,17 +320,36 @@ const std::pair<const char*, const char*> kPolishPhrases[] = {
     {"it is open in another program; close it there and run again",
      "jest otwarty w innym programie; zamknij go tam i uruchom ponownie"},
     {"FILECOPY_CONNECT_TIMEOUT is", "FILECOPY_CONNECT_TIMEOUT ma wartosc"},
+    {"FILECOPY_CALL_TIMEOUT is", "FILECOPY_CALL_TIMEOUT ma wartosc"},
+    {", not a whole number of seconds from 1 to", ", a nie liczbe calkowita sekund od 1 do"},
+    {"(via", "(przez"},
+    {"the device refused to open it", "terminal odmowil jego otwarcia"},
+    {"the file is in use on the handheld; close Remanex there and run again",
+     "plik jest uzywany na terminalu; zamknij tam Remanex i uruchom ponownie"},
+    {"the file is not on the handheld", "pliku nie ma na terminalu"},
+    {"the handheld's storage is full; make room there and run again",
+     "pamiec terminala jest pelna; zwolnij na nim miejsce i uruchom ponownie"},
+    {"the handheld denied access: the file or its storage is read-only",
+     "terminal odmowil dostepu: plik albo jego pamiec jest tylko do odczytu"},
+    {"there is no \\Tarvel folder on the handheld (Remanex creates it)",
+     "na terminalu nie ma folderu \\Tarvel (tworzy go Remanex)"},
+    {"the connection to the handheld was lost during",
+     "polaczenie z terminalem zostalo zerwane podczas"},
+    {"the handheld stopped answering during", "terminal przestal odpowiadac podczas"},
+    {"dock it and run again", "wloz go do stacji i uruchom ponownie"},
+    {"the connection failed with", "polaczenie nie powiodlo sie z kodem"},
+    {"the handheld is locked: unlock it and run again",
+     "terminal jest zablokowany: odblokuj go i uruchom ponownie"},
     {"local file", "pliku lokalnego"},
 };
 
-std::string Step(const FaultCase& row, Language language) {
-  std::string step = row.step;
-  if (language == Language::kEnglish) return step;
+std::string Said(std::string text, Language language) {
+  if (language == Language::kEnglish) return text;
   for (const auto& [english, polish] : kPolishPhrases) {
-    const std::size_t at = step.find(english);
-    if (at != std::string::npos) step.replace(at, std::strlen(english), polish);
+    const std::size_t at = text.find(english);
+    if (at != std::string::npos) text.replace(at, std::strlen(english), polish);
   }
-  return step;
+  return text;
 }
 
 const char* LanguageName(Language language) { return language == Language::kPolish ? "pl" : "en"; }
@@ -346,11 +438,19 @@ class FaultMatrix : public ::testing::Test {
     if (row.connect_timeout != nullptr) {
       SimulatedDevice::Inject("FILECOPY_CONNECT_TIMEOUT", row.connect_timeout);
     }
+    if (row.call_timeout != nullptr) {
+      SimulatedDevice::Inject("FILECOPY_CALL_TIMEOUT", row.call_timeout);
+    }
 
     local_after_ = Snapshot(device_.local_folder());
     device_after_ = Snapshot(DeviceRoot());
-    // No row leaves the temporary file behind.
+    // Only a link cut part-way leaves the upload's temporary file behind, as
+    // far as it got.
     device_after_.erase(std::string("Tarvel/") + kTemporaryName);
+    if (CutsTheLink(row) && !download) {
+      device_after_[std::string("Tarvel/") + kTemporaryName] =
+          source_.substr(0, std::stoul(row.value));
+    }
     if (row.effect == Effect::kNone) {
       if (download) {
         local_after_["stock.txt"] = export_;
@@ -373,9 +473,18 @@ class FaultMatrix : public ::testing::Test {
       return;
     }
     ASSERT_FALSE(calls.empty());
-    // Once CeRapiInitEx has returned, whatever follows, the connection is closed, last.
+    // Once CeRapiInitEx has returned, whatever follows, the connection is
+    // closed, last; only a call that hangs keeps the program from it.
     EXPECT_EQ(calls.front().entry, "CeRapiInitEx");
-    EXPECT_TRUE(DeviceReleased(calls)) << device_.Calls();
+    if (row.variable == kHangAfter) {
+      const std::string log = device_.Calls();
+      const std::string last = ") hangs\n";
+      EXPECT_TRUE(log.size() > last.size() &&
+                  log.compare(log.size() - last.size(), last.size(), last) == 0)
+          << log;
+    } else {
+      EXPECT_TRUE(DeviceReleased(calls)) << device_.Calls();
+    }
     const std::string device_file = row.direction == Direction::kDownload
                                         ? "\"\\Tarvel\\remanx.imp\""
                                         : "\"\\Tarvel\\remanx.exp.filecopy\"";
@@ -393,9 +502,13 @@ class FaultMatrix : public ::testing::Test {
     if (row.effect == Effect::kFails) {
       EXPECT_EQ(run.status, ExitedWith(FailureStatus(row)));
       const std::vector<std::string> lines = Lines(run.errors);
-      ASSERT_EQ(lines.size(), 2U) << run.errors;
+      ASSERT_EQ(lines.size(), row.advice != nullptr ? 3U : 2U) << run.errors;
       EXPECT_EQ(lines[0].rfind("FileCopy: ", 0), 0U) << lines[0];
-      const std::string step = Step(row, language);
+      if (row.advice != nullptr) {
+        EXPECT_EQ(lines[1], "FileCopy: " + Said(row.advice, language));
+      }
+      // A step that ends in a line end is the whole line's end.
+      const std::string step = Said(row.step, language);
       if (language == Language::kPolish) {
         ASSERT_NE(step, row.step) << "no Polish for this row";
         // Nor any English in the reasons the program gives (the system's are its own).
@@ -403,8 +516,8 @@ class FaultMatrix : public ::testing::Test {
           EXPECT_EQ(lines[0].find(english), std::string::npos) << lines[0];
         }
       }
-      EXPECT_NE(lines[0].find(step), std::string::npos) << lines[0];
-      EXPECT_EQ(lines[1], kCaption + ": " + kCopyFailedText);
+      EXPECT_NE((lines[0] + "\n").find(step), std::string::npos) << lines[0];
+      EXPECT_EQ(lines.back(), kCaption + ": " + kCopyFailedText);
       EXPECT_EQ(run.errors.back(), '\n');
     } else {
       EXPECT_EQ(run.status, ExitedWith(0));

@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 
 constexpr RapiResult kFail = static_cast<RapiResult>(0x80004005U);
 constexpr RapiResult kInvalidArgument = static_cast<RapiResult>(0x80070057U);
+constexpr RapiResult kLinkDropped = static_cast<RapiResult>(0x80072775U);
 // What a CeRapiInitEx structure holds until the simulator fills it in.
 constexpr RapiResult kUnsettled = 0x1234;
 constexpr RapiDword kReadWrite = kRapiGenericRead | kRapiGenericWrite;
@@ -40,7 +41,11 @@ constexpr const char* kVariables[] = {"FILECOPY_SIM_ROOT",
                                       "FILECOPY_SIM_SHORT_WRITE_AFTER",
                                       "FILECOPY_SIM_CONNECT_DELAY_MS",
                                       "FILECOPY_SIM_NO_DEVICE",
-                                      "FILECOPY_SIM_CALL_DELAY_MS"};
+                                      "FILECOPY_SIM_CALL_DELAY_MS",
+                                      "FILECOPY_SIM_CONNECT_RESULT",
+                                      "FILECOPY_SIM_DEVICE_ERROR",
+                                      "FILECOPY_SIM_DROP_AFTER",
+                                      "FILECOPY_SIM_HANG_AFTER"};
 
 struct Entries {
 #define FILECOPY_ENTRY_FIELD(name, result, parameters) name##Entry name = nullptr;
@@ -187,12 +192,25 @@ TEST_F(SimulatorConnection, NeedsAnExistingRootAUsableLogAndWellFormedFaults) {
     Set("FILECOPY_SIM_NO_DEVICE", "1");
     EXPECT_EQ(ConnectThrough(init_ex), kFail);
     Set("FILECOPY_SIM_FAIL_READ_AFTER", "10");
-    for (const char* delay : {"FILECOPY_SIM_CONNECT_DELAY_MS", "FILECOPY_SIM_NO_DEVICE",
-                              "FILECOPY_SIM_CALL_DELAY_MS"}) {
+    for (const char* delay :
+         {"FILECOPY_SIM_CONNECT_DELAY_MS", "FILECOPY_SIM_NO_DEVICE", "FILECOPY_SIM_CALL_DELAY_MS",
+          "FILECOPY_SIM_DROP_AFTER", "FILECOPY_SIM_HANG_AFTER", "FILECOPY_SIM_DEVICE_ERROR",
+          "FILECOPY_SIM_CONNECT_RESULT"}) {
       Set(delay, "soon");
       EXPECT_EQ(ConnectThrough(init_ex), kFail) << delay;
       unsetenv(delay);
     }
+    Set("FILECOPY_SIM_DEVICE_ERROR", "4294967296");
+    EXPECT_EQ(ConnectThrough(init_ex), kFail);
+    unsetenv("FILECOPY_SIM_DEVICE_ERROR");
+    Set("FILECOPY_SIM_CONNECT_RESULT", "0x1234567890");
+    EXPECT_EQ(ConnectThrough(init_ex), kFail);
+    // Either way, the connection fails with the result asked for.
+    for (const char* result : {"0x80070056", "2147942486"}) {
+      Set("FILECOPY_SIM_CONNECT_RESULT", result);
+      EXPECT_EQ(ConnectThrough(init_ex), static_cast<RapiResult>(0x80070056U)) << result;
+    }
+    unsetenv("FILECOPY_SIM_CONNECT_RESULT");
     Set("FILECOPY_SIM_FAIL_CONNECT", "2");
     EXPECT_EQ(ConnectThrough(init_ex), kFail);
     Set("FILECOPY_SIM_FAIL_CONNECT", "1");
@@ -633,6 +651,109 @@ TEST_F(SimulatorFaults, FirstDeleteOfAConnectionAndEveryMoveFailWhenAsked) {
   EXPECT_EQ(Contents(root_ / "b"), "b");
 }
 
+// What CeRapiGetError and CeGetLastError say after a refused open: the link
+// held, and the device's reason, as Windows CE gives it.
+struct ReasonCase {
+  const char* name;
+  const char* variable;  // a fault, or none
+  const char* value;
+  std::u16string path;
+  RapiDword disposition;
+  RapiDword code;
+};
+
+std::ostream& operator<<(std::ostream& out, const ReasonCase& test) { return out << test.name; }
+
+class SimulatorReasons : public SimulatorTest, public ::testing::WithParamInterface<ReasonCase> {};
+
+TEST_P(SimulatorReasons, AFailedOpenLeavesTheDevicesReason) {
+  Put(root_ / "a", "data");
+  fs::create_directory(root_ / "d");
+  if (GetParam().variable != nullptr) Set(GetParam().variable, GetParam().value);
+  Connect();
+  // A fault refuses every open, this one too.
+  if (GetParam().variable == nullptr) {
+    ASSERT_NE(Open(u"\\held", kReadWrite, 0, kRapiCreateNew), kRapiInvalidHandle);
+  }
+  EXPECT_EQ(Open(GetParam().path, kReadWrite, 0, GetParam().disposition), kRapiInvalidHandle);
+  EXPECT_EQ(Sim().CeRapiGetError(), 0);
+  EXPECT_EQ(Sim().CeGetLastError(), GetParam().code);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Opens, SimulatorReasons,
+    ::testing::Values(
+        ReasonCase{"FileNotFound", nullptr, nullptr, u"\\b", kRapiOpenExisting, 2},
+        ReasonCase{"FolderNotFound", nullptr, nullptr, u"\\Tarvel\\b", kRapiOpenAlways, 3},
+        ReasonCase{"AFolder", nullptr, nullptr, u"\\d", kRapiOpenAlways, 5},
+        ReasonCase{"InUse", nullptr, nullptr, u"\\held", kRapiOpenExisting, 32},
+        ReasonCase{"AlreadyThere", nullptr, nullptr, u"\\a", kRapiCreateNew, 80},
+        ReasonCase{"AskedFor", "FILECOPY_SIM_DEVICE_ERROR", "112", u"\\a", kRapiOpenExisting, 112},
+        // A fault flag gives no reason.
+        ReasonCase{"FaultFlag", "FILECOPY_SIM_FAIL_OPEN", "1", u"\\a", kRapiOpenExisting, 0}),
+    [](const ::testing::TestParamInfo<ReasonCase>& test) { return test.param.name; });
+
+// Once the bytes have moved, every call fails and the link says why.
+TEST_F(SimulatorFaults, ADroppedLinkFailsEveryCallAfterIt) {
+  Put(root_ / "a", "0123456789");
+  Set("FILECOPY_SIM_DROP_AFTER", "6");
+  Connect();
+  const RapiHandle reader = Open(u"\\a", kRapiGenericRead, 1, kRapiOpenExisting);
+  const RapiHandle writer = Open(u"\\b", kRapiGenericWrite, 1, kRapiCreateNew);
+  std::string data;
+  std::vector<RapiDword> counts;
+  EXPECT_EQ(Read(reader, 4, data), 1U);
+  // Two of the three bytes fit before the cut.
+  EXPECT_EQ(Write(writer, "xyz", counts), 0U);
+  EXPECT_EQ(Sim().CeRapiGetError(), kLinkDropped);
+  EXPECT_EQ(Read(reader, 4, data), 0U);
+  EXPECT_EQ(Sim().CeCloseHandle(writer), 0U);
+  EXPECT_EQ(Open(u"\\a", kRapiGenericRead, 1, kRapiOpenExisting), kRapiInvalidHandle);
+  EXPECT_EQ(Sim().CeDeleteFile(Wide(u"\\a").data()), 0U);
+  EXPECT_EQ(data, "0123");
+  EXPECT_EQ(counts, (std::vector<RapiDword>{2}));
+  EXPECT_EQ(Contents(root_ / "b"), "xy");
+  // A new connection has the link back.
+  unsetenv("FILECOPY_SIM_DROP_AFTER");
+  Connect();
+  EXPECT_EQ(Sim().CeRapiGetError(), 0);
+  EXPECT_NE(Open(u"\\a", kRapiGenericRead, 1, kRapiOpenExisting), kRapiInvalidHandle);
+}
+
+TEST_F(SimulatorFaults, AHangingReadReturnsOnlyOnceCeRapiUninitComesFromAnotherThread) {
+  const fs::path log = folder_ / "calls.log";
+  Set("FILECOPY_SIM_LOG", log.string());
+  Put(root_ / "a", "0123456789");
+  Set("FILECOPY_SIM_HANG_AFTER", "4");
+  Connect();
+  const RapiHandle file = Open(u"\\a", kRapiGenericRead, 1, kRapiOpenExisting);
+  std::string data;
+  EXPECT_EQ(Read(file, 4, data), 1U);
+  std::atomic<bool> returned{false};
+  RapiBool result = 7;
+  std::thread hanging([&] {
+    std::string more;
+    result = Read(file, 4, more);
+    returned = true;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  while (Contents(log)->find("hangs") == std::string::npos && MillisecondsSince(start) < 10000) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(returned);
+  EXPECT_EQ(Sim().CeRapiUninit(), 0);
+  hanging.join();
+  EXPECT_EQ(result, 0U);
+  EXPECT_EQ(Contents(log),
+            "CeRapiInit() = 0x00000000\n"
+            "CeCreateFile(\"\\a\", 0x80000000, 1, null, 3, 0x00000080, null) = 0x00000100\n"
+            "CeReadFile(0x00000100, ptr, 4, ptr, null) = 1 [4]\n"
+            "CeReadFile(0x00000100, ptr, 4, ptr, null) hangs\n"
+            "CeRapiUninit() = 0x00000000\n"
+            "CeReadFile(0x00000100, ptr, 4, ptr, null) = 0 [0]\n");
+}
+
 using SimulatorLog = SimulatorTest;
 
 TEST_F(SimulatorLog, RecordsEachCallInOrder) {
@@ -660,6 +781,9 @@ TEST_F(SimulatorLog, RecordsEachCallInOrder) {
   Sim().CeCreateProcess(Wide(u"app").data(), nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr,
                         nullptr, nullptr);
   Sim().CeGetSystemInfo(&high);
+  Sim().CeDeleteFile(Wide(u"\\Tarvel\\x").data());
+  Sim().CeRapiGetError();
+  Sim().CeGetLastError();
   Sim().CeRapiUninit();
   Sim().CeRapiUninit();
   EXPECT_EQ(Contents(log),
@@ -682,6 +806,9 @@ TEST_F(SimulatorLog, RecordsEachCallInOrder) {
             "CeCreateProcess(\"app\", null, null, null, 0, 0x00000000, null, null, null, "
             "null) = 0\n"
             "CeGetSystemInfo(ptr)\n"
+            "CeDeleteFile(\"\\Tarvel\\x\") = 0\n"
+            "CeRapiGetError() = 0x00000000\n"
+            "CeGetLastError() = 2\n"
             "CeRapiUninit() = 0x00000000\n"
             "CeRapiUninit() = 0x80004005\n");
 }

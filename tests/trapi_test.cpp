@@ -24,9 +24,9 @@ std::vector<std::string> BoundEntries(const TRAPI& api) {
 }
 
 const std::vector<std::string> kAllEntries = {
-    "CeCreateFile",      "CeWriteFile",     "CeCloseHandle",   "CeGetFileSize", "CeReadFile",
-    "CeCreateDirectory", "CeCreateProcess", "CeGetSystemInfo", "CeRapiUninit",  "CeRapiInit",
-    "CeDeleteFile",      "CeMoveFile",      "CeRapiInitEx"};
+    "CeCreateFile",      "CeWriteFile",     "CeCloseHandle",   "CeGetFileSize",  "CeReadFile",
+    "CeCreateDirectory", "CeCreateProcess", "CeGetSystemInfo", "CeRapiUninit",   "CeRapiInit",
+    "CeDeleteFile",      "CeMoveFile",      "CeRapiInitEx",    "CeRapiGetError", "CeGetLastError"};
 
 TEST(TrapiTest, BindsEveryEntryOfACompleteLibrary) {
   const TRAPI api(FILECOPY_RAPI_LIBRARY);
@@ -176,6 +176,8 @@ struct Script {
   RapiDword read_count = 0;
   int reads_left = 1;
   RapiBool write_result = 1;
+  RapiResult link_error = 0;
+  RapiDword device_error = 0;
 };
 Script g_script;
 
@@ -228,6 +230,15 @@ RapiBool RecordMove(const RapiChar* /*from*/, const RapiChar* /*to*/) {
   return 1;
 }
 
+RapiResult RecordRapiError() {
+  g_script.calls.emplace_back("rapi-error");
+  return g_script.link_error;
+}
+RapiDword RecordLastError() {
+  g_script.calls.emplace_back("last-error");
+  return g_script.device_error;
+}
+
 RapiResult RecordFailedInitEx(RapiInit* /*init*/) {
   g_script.calls.emplace_back("init-ex");
   return static_cast<RapiResult>(0x80004005U);
@@ -243,6 +254,8 @@ class RecordingBindingTest : public ::testing::Test {
     api_.CeReadFile.Bind(RecordRead);
     api_.CeWriteFile.Bind(RecordWrite);
     api_.CeCloseHandle.Bind(RecordClose);
+    api_.CeRapiGetError.Bind(RecordRapiError);
+    api_.CeGetLastError.Bind(RecordLastError);
   }
 
   SimulatedDevice device_;
@@ -255,10 +268,45 @@ TEST_F(RecordingBindingTest, AReadResultOtherThanOneIsAFailureNotTheEnd) {
   EXPECT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),
             CopyOutcome::kFailed);
   EXPECT_EQ(TakeReportedCopyErrors(), 1);
-  EXPECT_EQ(g_script.calls,
-            (std::vector<std::string>{"init", "create", "read", "close", "uninit"}));
+  EXPECT_EQ(g_script.calls, (std::vector<std::string>{"init", "create", "read", "rapi-error",
+                                                      "last-error", "close", "uninit"}));
   EXPECT_FALSE(std::filesystem::exists(device_.Local("stock.txt")));
 }
+
+// A failed call asks the link first; the device's reason only when the link held.
+struct FailedReadCase {
+  const char* name;
+  RapiResult link_error;
+  CopyOutcome outcome;
+  std::vector<std::string> calls;
+};
+
+std::ostream& operator<<(std::ostream& out, const FailedReadCase& test) { return out << test.name; }
+
+class FailedReadTest : public RecordingBindingTest,
+                       public ::testing::WithParamInterface<FailedReadCase> {};
+
+TEST_P(FailedReadTest, AsksTheLinkThenTheDevice) {
+  g_script.read_result = 0;
+  g_script.link_error = GetParam().link_error;
+  g_script.device_error = 32;
+  EXPECT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")), GetParam().outcome);
+  EXPECT_EQ(TakeReportedCopyErrors(), 1);
+  EXPECT_EQ(g_script.calls, GetParam().calls);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, FailedReadTest,
+    ::testing::Values(FailedReadCase{"LinkHeldDeviceRefused",
+                                     0,
+                                     CopyOutcome::kFailed,
+                                     {"init", "create", "read", "rapi-error", "last-error", "close",
+                                      "uninit"}},
+                      FailedReadCase{"LinkLost",
+                                     static_cast<RapiResult>(0x80072775U),
+                                     CopyOutcome::kNoDevice,
+                                     {"init", "create", "read", "rapi-error", "close", "uninit"}}),
+    [](const ::testing::TestParamInfo<FailedReadCase>& test) { return test.param.name; });
 
 // The library may have started something even when the call failed.
 TEST_F(RecordingBindingTest, AFailedCeRapiInitExIsStillFollowedByCeRapiUninit) {
@@ -297,8 +345,8 @@ TEST_F(RecordingBindingTest, AWriteReportedFailedFailsEvenWithEveryByteStored) {
   EXPECT_EQ(UploadFile(api_, device_.Local("stock.txt"), kDeviceImportFile), CopyOutcome::kFailed);
   EXPECT_EQ(TakeReportedCopyErrors(), 1);
   EXPECT_EQ(g_script.calls,
-            (std::vector<std::string>{"init", "create", "write", "close",
-                                      "delete \\Tarvel\\remanx.exp.filecopy", "uninit"}));
+            (std::vector<std::string>{"init", "create", "write", "rapi-error", "last-error",
+                                      "close", "delete \\Tarvel\\remanx.exp.filecopy", "uninit"}));
 }
 
 // Staging needs both entries; with one alone the upload writes directly.

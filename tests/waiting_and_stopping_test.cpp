@@ -38,6 +38,9 @@ constexpr auto kSettle = 10s;
 constexpr auto kStopsWithin = 2s;
 constexpr const char* kConnectDelay = "FILECOPY_SIM_CONNECT_DELAY_MS";
 constexpr const char* kCallDelay = "FILECOPY_SIM_CALL_DELAY_MS";
+constexpr const char* kHangAfter = "FILECOPY_SIM_HANG_AFTER";
+// Where a hanging link stops a copy: after three chunks.
+constexpr std::size_t kHangsAfter = 3 * kChunk;
 constexpr const char* kStoppedLine = "FileCopy: copy stopped before it was complete\n";
 constexpr const char* kStoppedLineInPolish =
     "FileCopy: kopiowanie przerwane przed jego zakonczeniem\n";
@@ -115,6 +118,9 @@ enum class Moment {
   // -u of a FIFO.
   kOpeningAFifo,         // nobody has opened it for writing
   kReadingAStalledFifo,  // its writer stopped part-way
+  // Inside a read or write that never returns.
+  kHungDownloading,
+  kHungUploading,
 };
 
 struct StopCase {
@@ -128,7 +134,8 @@ std::ostream& operator<<(std::ostream& out, const StopCase& test) { return out <
 
 bool IsUpload(Moment moment) {
   return moment == Moment::kUploading || moment == Moment::kBetweenCloseAndReplace ||
-         moment == Moment::kOpeningAFifo || moment == Moment::kReadingAStalledFifo;
+         moment == Moment::kOpeningAFifo || moment == Moment::kReadingAStalledFifo ||
+         moment == Moment::kHungUploading;
 }
 
 bool IsWaiting(Moment moment) {
@@ -191,15 +198,26 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
   WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
   WriteFileBytes(device_.Tarvel("remanx.exp"), RandomBytes(3000, 33));
   WriteFileBytes(device_.Local("stock.txt"), upload ? source_ : RandomBytes(5000, 34));
-  SimulatedDevice::Inject(IsWaiting(moment) ? kConnectDelay : kCallDelay,
-                          IsWaiting(moment) ? "60000" : "20");
+  const bool hung = moment == Moment::kHungDownloading || moment == Moment::kHungUploading;
+  if (hung) {
+    SimulatedDevice::Inject(kHangAfter, std::to_string(kHangsAfter));
+  } else {
+    SimulatedDevice::Inject(IsWaiting(moment) ? kConnectDelay : kCallDelay,
+                            IsWaiting(moment) ? "60000" : "20");
+  }
   if (GetParam().in_polish) SimulatedDevice::Inject("FILECOPY_LANGUAGE", "pl");
   if (moment == Moment::kBeforeAFailure) {
     SimulatedDevice::Inject(kCallDelay, "300");
     SimulatedDevice::Inject("FILECOPY_SIM_FAIL_READ_AFTER", std::to_string(3 * kChunk));
   }
   FolderSnapshot local = Local();
-  const FolderSnapshot device = Device();
+  FolderSnapshot device = Device();
+  // A stop cannot wait for the hanging call to tidy the device: what was
+  // written stays in the upload's temporary file, for the next upload to
+  // overwrite.
+  if (moment == Moment::kHungUploading) {
+    device["remanx.exp.filecopy"] = source_.substr(0, kHangsAfter);
+  }
   std::string source = "stock.txt";
   if (moment == Moment::kOpeningAFifo || moment == Moment::kReadingAStalledFifo) {
     source = capture_ / "fifo";
@@ -250,6 +268,10 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
       std::this_thread::sleep_for(100ms);
       break;
     case Moment::kOpeningAFifo: ASSERT_TRUE(child.StillRunningAfter(300ms)); break;
+    case Moment::kHungDownloading:
+    case Moment::kHungUploading:
+      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), ") hangs") == 1; }));
+      break;
   }
   const auto signalled = Clock::now();
   kill(program, GetParam().signal_number);
@@ -262,11 +284,12 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
                                              : kStoppedLine);
   EXPECT_EQ(Differences(local, Local()), "") << "local folder";
   EXPECT_EQ(Differences(device, Device()), "") << "device";
-  // A stop inside CeRapiInit ends the process there; anything later, after
-  // CeRapiUninit. Blocked opening its source, an upload has not contacted the device.
+  // A stop inside CeRapiInit or a hanging call ends the process there;
+  // anything else, after CeRapiUninit. Blocked opening its source, an upload
+  // has not contacted the device.
   if (moment == Moment::kOpeningAFifo) {
     EXPECT_EQ(device_.Calls(), "");
-  } else if (moment != Moment::kWaitingInCeRapiInit) {
+  } else if (moment != Moment::kWaitingInCeRapiInit && !hung) {
     EXPECT_TRUE(DeviceReleased(ParseCalls(device_.Calls()))) << device_.Calls();
   }
 }
@@ -295,7 +318,9 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"TermBeforeADeviceReadThatFails", SIGTERM, Moment::kBeforeAFailure},
         StopCase{"TermWhileOpeningAFifo", SIGTERM, Moment::kOpeningAFifo},
         StopCase{"TermWhileAFifoStalls", SIGTERM, Moment::kReadingAStalledFifo},
-        StopCase{"HangUpWhileAFifoStalls", SIGHUP, Moment::kReadingAStalledFifo}),
+        StopCase{"HangUpWhileAFifoStalls", SIGHUP, Moment::kReadingAStalledFifo},
+        StopCase{"TermInAHungRead", SIGTERM, Moment::kHungDownloading},
+        StopCase{"InterruptInAHungWriteInPolish", SIGINT, Moment::kHungUploading, true}),
     [](const ::testing::TestParamInfo<StopCase>& test) { return std::string(test.param.name); });
 
 // Started by nohup, a copy must outlive the terminal it was started from.
@@ -398,6 +423,36 @@ INSTANTIATE_TEST_SUITE_P(Moments, TwoDownloads, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& test) {
                            return std::string(test.param ? "BeforeTheFirstRenames" : "PartWay");
                          });
+
+// The link hangs after the progress line has shown: the report that the bound
+// brings starts on a clean line, and the message waits on the terminal.
+TEST_F(RunningCopy, AHangAfterTheProgressLineIsReportedOnACleanLine) {
+  WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
+  SimulatedDevice::Inject(kCallDelay, "10");
+  SimulatedDevice::Inject(kHangAfter, std::to_string(130 * kChunk));
+  SimulatedDevice::Inject("FILECOPY_CALL_TIMEOUT", "1");
+  ChildProcess::Options options;
+  options.arguments = {"-d", "stock.txt"};
+  options.directory = device_.local_folder();
+  options.terminal = ChildProcess::Terminal::kPseudo;
+  options.input = ChildProcess::Input::kNull;
+  ChildProcess child(kProgram, options);
+  ASSERT_EQ(child.start_failure(), "");
+  ASSERT_TRUE(child.WaitForScreen(
+      [](const std::string& screen) { return screen.find("[ OK ]") != std::string::npos; },
+      std::chrono::duration_cast<std::chrono::milliseconds>(kSettle)))
+      << child.Screen();
+  child.Type("\r");
+  EXPECT_EQ(child.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(kSettle)),
+            ExitedWith(2));
+  const std::string screen = child.Screen();
+  const std::size_t line =
+      screen.find("FileCopy: the handheld stopped answering during CeReadFile");
+  ASSERT_NE(line, std::string::npos) << screen;
+  ASSERT_NE(screen.find("Copied "), std::string::npos) << screen;
+  EXPECT_EQ(screen[line - 1], '\r') << screen;
+  EXPECT_EQ(FileNamesIn(device_.local_folder()), std::set<std::string>{}) << "a file was left";
+}
 
 // The lines that tell someone watching what goes on, and their absence from
 // redirected output.

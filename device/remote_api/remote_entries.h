@@ -6,9 +6,11 @@
 // TRAPI holds them. X(name, result type, parameter list) gives each one's exact
 // export name and C signature; the binding's fields, its lookups and the device
 // simulator's exports are all generated from it. Structures the program never
-// passes are opaque pointers. The last three are optional: with CeDeleteFile
+// passes are opaque pointers. The last five are optional: with CeDeleteFile
 // and CeMoveFile an upload is staged in a temporary file and moved into place;
-// with CeRapiInitEx the wait for the device can be bounded and stopped.
+// with CeRapiInitEx the wait for the device can be bounded and stopped; with
+// CeRapiGetError and CeGetLastError a failed call says whether the link or the
+// device failed, and why.
 #define FILECOPY_REMOTE_ENTRIES(X)                                                              \
   X(CeCreateFile, RapiHandle,                                                                   \
     (const RapiChar* file_name, RapiDword desired_access, RapiDword share_mode,                 \
@@ -33,7 +35,9 @@
   X(CeRapiInit, RapiResult, ())                                                                 \
   X(CeDeleteFile, RapiBool, (const RapiChar* file_name))                                        \
   X(CeMoveFile, RapiBool, (const RapiChar* existing_file_name, const RapiChar* new_file_name))  \
-  X(CeRapiInitEx, RapiResult, (RapiInit * init))
+  X(CeRapiInitEx, RapiResult, (RapiInit * init))                                                \
+  X(CeRapiGetError, RapiResult, ())                                                             \
+  X(CeGetLastError, RapiDword, ())
 
 // Pointer types of the entries: CeReadFileEntry and so on.
 #define FILECOPY_DECLARE_ENTRY_TYPE(name, result, parameters) \

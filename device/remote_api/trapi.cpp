@@ -1,8 +1,25 @@
 #include "device/remote_api/trapi.h"
 
 #include "app/texts.h"
+#include "platform/device_services.h"
 
 namespace {
+
+// The software to install for the library, on this system.
+std::string Provider() {
+  switch (platform::RemoteApiProviderHere()) {
+    case platform::RemoteApiProvider::kActiveSync: return "ActiveSync";
+    case platform::RemoteApiProvider::kDeviceCenter: return Say(Text::kDeviceCenter);
+    case platform::RemoteApiProvider::kLinuxRapiLibrary: break;
+  }
+  return Say(Text::kLinuxRapiLibrary);
+}
+
+// Why, and where the library not found or refused comes from.
+std::string WithProvider(std::string why) {
+  while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
+  return Say(Text::kLibraryComesWith, {why, Provider()});
+}
 
 std::string WhyNotLoaded(const platform::DynamicLibrary& library) {
   switch (library.failure()) {
@@ -12,10 +29,10 @@ std::string WhyNotLoaded(const platform::DynamicLibrary& library) {
       for (const std::string& other : library.also_tried()) {
         why += Say(Text::kLibraryFileMissingEither, {other});
       }
-      return why;
+      return WithProvider(why);
     }
     case platform::LoadFailure::kSystemDirectoryUnknown: return Say(Text::kSystemDirectoryUnknown);
-    case platform::LoadFailure::kRefused:
+    case platform::LoadFailure::kRefused: return WithProvider(library.reason());
     case platform::LoadFailure::kNone: break;
   }
   return library.reason();

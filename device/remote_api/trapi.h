@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "device/remote_api/call_in_progress.h"
 #include "device/remote_api/remote_entries.h"
 #include "platform/dynamic_library.h"
 
@@ -20,18 +21,21 @@ class RemoteEntry;
 
 // One entry point of the remote API: called like the function itself, it
 // raises RemoteEntryMissing instead of calling when the library lacks it.
+// Each call is recorded while it runs, for a watch on the link (CallInProgress).
 template <typename Result, typename... Parameters>
 class RemoteEntry<Result(FILECOPY_RAPI_CALL*)(Parameters...)> {
  public:
   using Pointer = Result(FILECOPY_RAPI_CALL*)(Parameters...);
 
-  RemoteEntry(const char* name, const platform::DynamicLibrary& library)
-      : name_(name), library_(library) {}
+  RemoteEntry(const char* name, const platform::DynamicLibrary& library, CallInProgress& calls)
+      : name_(name), library_(library), calls_(calls) {}
 
   Result operator()(Parameters... arguments) const {
     Require();
+    const RecordedCall recorded(calls_, name_);
     return address_(arguments...);
   }
+  const char* name() const { return name_; }
   void Require() const {
     if (address_ == nullptr) ThrowRemoteEntryMissing(name_, library_);
   }
@@ -43,6 +47,7 @@ class RemoteEntry<Result(FILECOPY_RAPI_CALL*)(Parameters...)> {
   Pointer address_ = nullptr;
   const char* name_;
   const platform::DynamicLibrary& library_;
+  CallInProgress& calls_;
 };
 
 // The Windows CE Remote API, bound at run time. Construction loads the
@@ -58,14 +63,18 @@ class TRAPI {
   TRAPI& operator=(const TRAPI&) = delete;
 
 #define FILECOPY_DECLARE_ENTRY(name, result, parameters) \
-  RemoteEntry<name##Entry> name{#name, library_};
+  RemoteEntry<name##Entry> name{#name, library_, calls_};
   FILECOPY_REMOTE_ENTRIES(FILECOPY_DECLARE_ENTRY)
 #undef FILECOPY_DECLARE_ENTRY
+
+  // The call the copy's thread is in, for a watch on the link.
+  CallInProgress& calls() const { return calls_; }
 
  private:
   void BindEntries();
 
-  // Declared last, as the entries only keep a reference for their messages;
-  // it is constructed before the constructor body binds them.
+  // Declared last, as the entries only keep references to them; they are
+  // constructed before the constructor body binds the entries.
+  mutable CallInProgress calls_;
   platform::DynamicLibrary library_;
 };

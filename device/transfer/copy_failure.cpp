@@ -24,7 +24,8 @@ std::string Describe(const FileFailure& failure) {
 
 std::string ProgramLine(const std::string& text) { return "FileCopy: " + text; }
 
-void ReportFailure(const std::string& description) {
+void ReportFailure(const std::string& description, const std::optional<std::string>& advice) {
   platform::WriteErrorLine(ProgramLine(description));
+  if (advice) platform::WriteErrorLine(ProgramLine(*advice));
   ReportCopyError();
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "app/texts.h"
 #include "local/file_failure.h"
@@ -12,10 +14,17 @@ class CopyFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The device could not be reached: no connection, or none within the bound.
+// The device could not be reached: no connection, none within the bound, or
+// the link lost part-way. Advice is the line that may follow, saying why and
+// what to do.
 class ConnectionFailure : public CopyFailure {
  public:
-  using CopyFailure::CopyFailure;
+  explicit ConnectionFailure(const std::string& what, std::optional<std::string> advice = {})
+      : CopyFailure(what), advice_(std::move(advice)) {}
+  const std::optional<std::string>& advice() const { return advice_; }
+
+ private:
+  std::optional<std::string> advice_;
 };
 
 // A device path as messages show it, in double quotes.
@@ -31,5 +40,7 @@ std::string Describe(const FileFailure& failure);
 // A line of the program's own on standard error: its name, then the text.
 std::string ProgramLine(const std::string& text);
 
-// Writes the failure's line to standard error and shows the copy-failure window.
-void ReportFailure(const std::string& description);
+// Writes the failure's line to standard error, then its advice, if any, and
+// shows the copy-failure window.
+void ReportFailure(const std::string& description,
+                   const std::optional<std::string>& advice = std::nullopt);

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "device/transfer/copy_failure.h"
+#include "device/transfer/remote_failure.h"
 #include "platform/unicode.h"
 
 std::vector<RapiChar> DevicePathText(const std::string& path) {
@@ -19,7 +20,8 @@ DeviceFile::DeviceFile(const TRAPI& api, const std::string& path, RapiDword disp
   handle_ = api_.CeCreateFile(text.data(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr,
                               disposition, kRapiFileAttributeNormal, RapiHandle{});
   if (handle_ == kRapiInvalidHandle) {
-    ThrowDeviceFailure(Text::kDeviceOpen, name_, Say(Text::kDeviceRefusedOpen));
+    ThrowFailedCall(api_, api_.CeCreateFile.name(), Text::kDeviceOpen, name_,
+                    Say(Text::kDeviceRefusedOpen));
   }
   open_ = true;
 }
@@ -33,7 +35,10 @@ std::size_t DeviceFile::Read(void* buffer, std::size_t size) {
   const RapiBool result =
       api_.CeReadFile(handle_, buffer, static_cast<RapiDword>(size), &count, nullptr);
   // Only exactly 1 means success; a count of 0 then marks the end of the file.
-  if (result != 1) ThrowDeviceFailure(Text::kDeviceRead, name_, Say(Text::kDeviceReadFailed));
+  if (result != 1) {
+    ThrowFailedCall(api_, api_.CeReadFile.name(), Text::kDeviceRead, name_,
+                    Say(Text::kDeviceReadFailed));
+  }
   if (count > size) {
     ThrowDeviceFailure(
         Text::kDeviceRead, name_,
@@ -45,7 +50,8 @@ std::size_t DeviceFile::Read(void* buffer, std::size_t size) {
 void DeviceFile::Write(const void* data, std::size_t size) {
   RapiDword count = 0;
   if (!api_.CeWriteFile(handle_, data, static_cast<RapiDword>(size), &count, nullptr)) {
-    ThrowDeviceFailure(Text::kDeviceWrite, name_, Say(Text::kDeviceWriteFailed));
+    ThrowFailedCall(api_, api_.CeWriteFile.name(), Text::kDeviceWrite, name_,
+                    Say(Text::kDeviceWriteFailed));
   }
   if (count != size) {
     ThrowDeviceFailure(Text::kDeviceWrite, name_,
@@ -53,8 +59,9 @@ void DeviceFile::Write(const void* data, std::size_t size) {
   }
 }
 
-// All ones is also how a failure is told, which only CeGetLastError, not
-// bound, would tell apart from a size that happens to be that: taken as unknown.
+// All ones is also how a failure is told, which only CeGetLastError would
+// tell apart from a size that happens to be that: taken as unknown, as the
+// size only feeds the progress line.
 std::optional<std::uint64_t> DeviceFile::Size() const {
   if (!api_.CeGetFileSize) return std::nullopt;
   RapiDword high = 0;
@@ -66,6 +73,7 @@ std::optional<std::uint64_t> DeviceFile::Size() const {
 void DeviceFile::Close() {
   open_ = false;
   if (!api_.CeCloseHandle(handle_)) {
-    ThrowDeviceFailure(Text::kDeviceClose, name_, Say(Text::kDeviceCloseFailed));
+    ThrowFailedCall(api_, api_.CeCloseHandle.name(), Text::kDeviceClose, name_,
+                    Say(Text::kDeviceCloseFailed));
   }
 }

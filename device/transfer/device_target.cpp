@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "device/transfer/copy_failure.h"
+#include "device/transfer/remote_failure.h"
 #include "platform/stop.h"
 
 namespace {
@@ -40,15 +41,16 @@ void DeviceTarget::Commit() {
 
 // Windows CE's MoveFile never replaces a file, so the old one is deleted
 // first. A failed delete proves nothing on its own: it also fails when there
-// is no old file, and the library does not say which without an entry the
-// program does not bind. The move decides: it fails while the old file is
-// still there, which then keeps its bytes.
+// is no old file, and asking why would add calls to an upload that succeeds.
+// The move decides: it fails while the old file is still there, which then
+// keeps its bytes; its failure is the one explained.
 void DeviceTarget::Replace() {
   const std::vector<RapiChar> name = DevicePathText(path_);
   const bool deleted = api_.CeDeleteFile(name.data()) != 0;
   if (!api_.CeMoveFile(DevicePathText(staged_path_).data(), name.data())) {
     const Text why = deleted ? Text::kDeviceDeletedOldFile : Text::kDeviceKeptOldFile;
-    ThrowDeviceFailure(Text::kDeviceReplace, Quoted(path_), Say(why, {Quoted(staged_path_)}));
+    ThrowFailedCall(api_, api_.CeMoveFile.name(), Text::kDeviceReplace, Quoted(path_),
+                    Say(why, {Quoted(staged_path_)}), true);
   }
   staged_path_.clear();
 }

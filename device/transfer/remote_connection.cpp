@@ -1,9 +1,10 @@
 #include "device/transfer/remote_connection.h"
 
-#include <cstdio>
 #include <string>
 
 #include "device/transfer/copy_failure.h"
+#include "device/transfer/no_device_advice.h"
+#include "device/transfer/remote_failure.h"
 #include "device/transfer/status_line.h"
 #include "platform/monotonic_clock.h"
 
@@ -14,14 +15,10 @@ using Clock = platform::MonotonicClock;
 
 constexpr milliseconds kQuietWait{1000};
 
-std::string Hex(RapiResult result) {
-  char code[16];
-  std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
-  return code;
-}
-
-[[noreturn]] void ThrowNotConnected(const std::string& why) {
-  throw ConnectionFailure(Say(Text::kCannotConnect, {why}));
+// failure: the library's result, where it gave one.
+[[noreturn]] void ThrowNotConnected(const std::string& why,
+                                    std::optional<RapiResult> failure = std::nullopt) {
+  throw ConnectionFailure(Say(Text::kCannotConnect, {why}), NoDeviceAdviceHere(failure));
 }
 
 }  // namespace
@@ -32,6 +29,7 @@ void RemoteConnection::Open() {
   } else {
     OpenBlocking();
   }
+  watchdog_.emplace(api_.calls(), call_bound_);
 }
 
 // Once CeRapiInitEx has returned, whatever happens, CeRapiUninit must follow.
@@ -39,7 +37,9 @@ void RemoteConnection::OpenWaitingForEvent() {
   RapiInit init{sizeof(RapiInit), RapiHandle{}, 0};
   const RapiResult started = api_.CeRapiInitEx(&init);
   open_ = true;
-  if (!RapiSucceeded(started)) ThrowNotConnected(Say(Text::kInitExReturned, {Hex(started)}));
+  if (!RapiSucceeded(started)) {
+    ThrowNotConnected(Say(Text::kInitExReturned, {ResultText(started)}), started);
+  }
   switch (WaitForDevice(static_cast<platform::NativeEvent>(init.event))) {
     case platform::EventWait::kSet: break;
     case platform::EventWait::kStopped: throw platform::Stopped();
@@ -48,7 +48,7 @@ void RemoteConnection::OpenWaitingForEvent() {
     case platform::EventWait::kFailed: ThrowNotConnected(Say(Text::kEventCannotBeAwaited));
   }
   if (!RapiSucceeded(init.result)) {
-    ThrowNotConnected(Say(Text::kConnectionFailedWith, {Hex(init.result)}));
+    ThrowNotConnected(Say(Text::kConnectionFailedWith, {ResultText(init.result)}), init.result);
   }
 }
 
@@ -78,7 +78,7 @@ void RemoteConnection::OpenBlocking() {
   }
   open_ = RapiSucceeded(result);
   platform::ThrowIfStopRequested();
-  if (!open_) ThrowNotConnected(Say(Text::kInitReturned, {Hex(result)}));
+  if (!open_) ThrowNotConnected(Say(Text::kInitReturned, {ResultText(result)}), result);
 }
 
 // Runs on the thread the system delivers the stop on.

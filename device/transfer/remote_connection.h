@@ -4,17 +4,22 @@
 #include <optional>
 
 #include "device/remote_api/trapi.h"
+#include "device/transfer/call_watchdog.h"
 #include "platform/stop.h"
 
 // The connection to the device. It is declared before the local file but
 // opened after it, so that it is also closed after it. Failing to connect
-// throws ConnectionFailure; a stop meanwhile throws platform::Stopped.
+// throws ConnectionFailure, with a line of advice where there is one; a stop
+// meanwhile throws platform::Stopped. Once made, every remote call is watched
+// (CallWatchdog) until the object goes.
 class RemoteConnection {
  public:
   // bound: how long to wait for a device, where the library lets the wait end
-  // (CeRapiInitEx); nothing: as long as it takes.
-  RemoteConnection(const TRAPI& api, std::optional<std::chrono::seconds> bound)
-      : api_(api), bound_(bound) {}
+  // (CeRapiInitEx); nothing: as long as it takes. call_bound: how long any
+  // call may take once connected.
+  RemoteConnection(const TRAPI& api, std::optional<std::chrono::seconds> bound,
+                   std::chrono::seconds call_bound)
+      : api_(api), bound_(bound), call_bound_(call_bound) {}
   ~RemoteConnection() {
     if (open_ && api_.CeRapiUninit) api_.CeRapiUninit();
   }
@@ -37,5 +42,8 @@ class RemoteConnection {
 
   const TRAPI& api_;
   std::optional<std::chrono::seconds> bound_;
+  std::chrono::seconds call_bound_;
   bool open_ = false;
+  // Declared last, so it watches the closing calls too.
+  std::optional<CallWatchdog> watchdog_;
 };

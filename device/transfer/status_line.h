@@ -16,6 +16,10 @@ class StatusLine {
   bool shown_to_someone() const { return interactive_; }
   void Show(const std::string& text);
 
+  // From another thread, while the copy's own is stuck: clears whatever line
+  // is shown, so that a line written next starts on a clean one.
+  static void ClearShown();
+
  private:
   bool interactive_;
   std::size_t width_ = 0;

@@ -3,13 +3,15 @@
 #include <array>
 #include <cstddef>
 #include <exception>
+#include <optional>
+#include <string>
 
-#include "device/transfer/connect_timeout.h"
 #include "device/transfer/copy_failure.h"
 #include "device/transfer/copy_progress.h"
 #include "device/transfer/device_file.h"
 #include "device/transfer/device_target.h"
 #include "device/transfer/remote_connection.h"
+#include "device/transfer/timeouts.h"
 #include "local/local_source.h"
 #include "local/local_target.h"
 #include "platform/console.h"
@@ -39,9 +41,10 @@ CopyOutcome ReportStopped(Text line) {
 // then wins over the failure that follows it.
 template <typename Copy>
 CopyOutcome Guarded(Copy copy) {
-  const auto failed = [](const std::string& description, CopyOutcome outcome) {
+  const auto failed = [](const std::string& description, CopyOutcome outcome,
+                         const std::optional<std::string>& advice = std::nullopt) {
     if (platform::StopRequested()) return ReportStopped(Text::kStoppedBeforeComplete);
-    ReportFailure(description);
+    ReportFailure(description, advice);
     return outcome;
   };
   try {
@@ -51,7 +54,7 @@ CopyOutcome Guarded(Copy copy) {
   } catch (const FileFailure& failure) {
     return failed(Describe(failure), CopyOutcome::kFailed);
   } catch (const ConnectionFailure& failure) {
-    return failed(failure.what(), CopyOutcome::kNoDevice);
+    return failed(failure.what(), CopyOutcome::kNoDevice, failure.advice());
   } catch (const std::exception& failure) {
     return failed(failure.what(), CopyOutcome::kFailed);
   } catch (...) {
@@ -66,7 +69,7 @@ CopyOutcome Guarded(Copy copy) {
 CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std::string& target) {
   ChunkBuffer buffer;
   return Guarded([&] {
-    RemoteConnection connection(api, ConnectTimeout());
+    RemoteConnection connection(api, ConnectTimeout(), CallTimeout());
     LocalTarget local(target);
     RequireCommonEntries(api);
     api.CeReadFile.Require();
@@ -89,7 +92,7 @@ CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std:
 CopyOutcome UploadFile(const TRAPI& api, const std::string& source, const std::string& target) {
   ChunkBuffer buffer;
   return Guarded([&] {
-    RemoteConnection connection(api, ConnectTimeout());
+    RemoteConnection connection(api, ConnectTimeout(), CallTimeout());
     LocalSource local(source);
     RequireCommonEntries(api);
     api.CeWriteFile.Require();

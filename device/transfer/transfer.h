@@ -11,7 +11,7 @@ inline constexpr const char* kDeviceImportFile = "\\Tarvel\\remanx.exp";
 enum class CopyOutcome {
   kCopied,
   kFailed,    // reported to the user
-  kNoDevice,  // no device connected, or none within the bound; reported
+  kNoDevice,  // no device connected, none within the bound, or the link lost; reported
   kStopped,   // someone stopped it; said on standard error, no window
 };
 

@@ -5,8 +5,10 @@ inputs wherever and whenever it runs.
 wixl 0.101 stamps the time of the build into the package, and each file's
 modification time into the cabinet, and draws its package code at random,
 whatever it is told. So the files it packs are dated as the zip's are, it runs
-under a clock held still there by faketime, and msibuild, under the same
-clock, then writes the summary information again: first with a placeholder
+under a clock held still there by faketime (-f and an absolute time: without
+-f the clock only starts there, and a step that reads it a second later, on a
+busy machine, gets the next second), and msibuild, under the same clock, then
+writes the summary information again: first with a placeholder
 package code, then with one derived from the package so written, which so
 differs whenever anything in the package does.
 
@@ -58,7 +60,7 @@ def main():
         partial = stage / "package.msi"
 
         def run(*command):
-            subprocess.run([options.faketime, CLOCK, *map(str, command)], cwd=stage,
+            subprocess.run([options.faketime, "-f", CLOCK, *map(str, command)], cwd=stage,
                            env=env, check=True)
 
         def summary(code):

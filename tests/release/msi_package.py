@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """The MSI package's tables, read with msitools: what Windows Installer itself
 would do with it. Wine's installer engine shares code with msitools, so these
-checks, not the Wine case alone, say the package is right for Windows."""
+checks, not the Wine case alone, say the package is right for Windows. And the
+clock its tools see while make_msi.py builds it."""
 
 import argparse
+import calendar
 import re
 import subprocess
 import sys
@@ -135,6 +137,42 @@ class MsiTablesTest(unittest.TestCase):
                     self.assertEqual((self.installed / name).read_bytes(), package.read(name))
 
 
+class MsiClockTest(unittest.TestCase):
+    """wixl and msibuild write the time they read into the package, so each
+    must read the same one however long the steps before took."""
+
+    def test_wixl_and_msibuild_read_one_unmoving_time(self):
+        temp = OPTIONS.temp / "clock"
+        temp.mkdir()
+        readings = temp / "readings"
+        # Reads the clock, takes longer than a second, reads it again, and
+        # writes the package wixl would.
+        tool = temp / "tool"
+        tool.write_text(f"""#!{sys.executable}
+import sys, time
+def read():
+    with open({str(readings)!r}, "a") as out:
+        out.write(repr(time.time()) + "\\n")
+read()
+time.sleep(1.1)
+read()
+if "--output" in sys.argv:
+    open(sys.argv[sys.argv.index("--output") + 1], "wb").write(b"package")
+""")
+        tool.chmod(0o755)
+        (temp / "FileCopy.exe").write_bytes(b"program")
+        (temp / "FileCopy.wxs").write_text("<Wix/>")
+        subprocess.run([sys.executable, str(OPTIONS.make_msi), "--msi", str(temp / "out.msi"),
+                        "--wxs", str(temp / "FileCopy.wxs"), "--architecture", "x86",
+                        "--subject", "FileCopy", "--author", "FileCopy",
+                        "--upgrade-code", UPGRADE_CODE, "--wixl", str(tool),
+                        "--msibuild", str(tool), "--faketime", OPTIONS.faketime,
+                        f"FileCopy.exe={temp / 'FileCopy.exe'}"], check=True)
+        fixed = calendar.timegm((1980, 1, 1, 0, 0, 0))
+        # wixl once, msibuild twice; each reads it twice.
+        self.assertEqual([float(line) for line in readings.read_text().split()], [fixed] * 6)
+
+
 def main():
     global OPTIONS
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -143,10 +181,13 @@ def main():
     parser.add_argument("--version", required=True, help="the version the build was given")
     parser.add_argument("--next-version", required=True, type=Path,
                         help="the folder holding the packages of the next version")
+    parser.add_argument("--make-msi", required=True, type=Path, help="release/windows/make_msi.py")
+    parser.add_argument("--faketime", required=True, help="the faketime the build uses")
     OPTIONS = parser.parse_args()
     with tempfile.TemporaryDirectory(prefix="filecopy-msi-tables-") as temp:
         OPTIONS.temp = Path(temp)
-        suite = unittest.defaultTestLoader.loadTestsFromTestCase(MsiTablesTest)
+        suite = unittest.TestSuite(unittest.defaultTestLoader.loadTestsFromTestCase(case)
+                                   for case in (MsiTablesTest, MsiClockTest))
         result = unittest.TextTestRunner(stream=sys.stdout, verbosity=2).run(suite)
     return 0 if result.wasSuccessful() else 1
 

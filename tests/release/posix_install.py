@@ -15,7 +15,7 @@ from pathlib import Path
 
 LAYOUT = ["bin/filecopy", "lib/filecopy/libfilecopy-sim.so", "share/man/man1/filecopy.1"]
 SECTIONS = ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "DEVICE FILES", "EXIT STATUS",
-            "WAITING AND STOPPING", "FAILURES", "ENVIRONMENT", "FILES", "SEE ALSO"]
+            "WAITING AND STOPPING", "FAILURES", "LANGUAGE", "ENVIRONMENT", "FILES", "SEE ALSO"]
 USAGE_FIRST_LINE = b"*** Program do kopiowania plikow dla aplikacji Remanex ***\n"
 
 OPTIONS = None

@@ -12,6 +12,7 @@ import signal
 import subprocess
 import tempfile
 import time
+import typing
 from pathlib import Path
 
 from pe_file import PeFile
@@ -28,7 +29,9 @@ WINE64 = ("wine64", "/usr/lib/wine/wine64")
 @dataclasses.dataclass(frozen=True)
 class Layout:
     """Where the program runs: which Wine, which prefix, which system folder
-    the program's own rapi.dll comes from, where an administrator installs it."""
+    the program's own rapi.dll comes from, where an administrator installs it,
+    and the group of scripts/install-dependencies.sh that installs its Wine
+    (none for WoW64: its Wine is in a root of its own)."""
 
     title: str
     machine: str
@@ -36,16 +39,17 @@ class Layout:
     loaders: tuple
     system_folder: str
     program_files: str
+    group: typing.Optional[str] = None
 
 
 LAYOUTS = {
     "win32": Layout("32-bit Windows: Wine 8, 32-bit prefix", "win32", "win32", ("wine",),
-                    "system32", "Program Files"),
+                    "system32", "Program Files", "wine32"),
     # File system redirection sends a 32-bit process's system32 to syswow64.
     "wow64": Layout("64-bit Windows running the 32-bit program: Wine 10 in WoW64 mode", "win32",
                     "win64", WINE64, "syswow64", "Program Files (x86)"),
     "win64": Layout("the 64-bit build under 64-bit Wine", "win64", "win64", WINE64, "system32",
-                    "Program Files"),
+                    "Program Files", "windows64"),
 }
 # A static i386 Linux program that exits with 42: whether the kernel runs
 # 32-bit code at all.

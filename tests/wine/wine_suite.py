@@ -60,16 +60,20 @@ INSTALL_FAILURE_STATUS = 1603 & 0xFF
 LOCAL_NAMES = {"C.UTF-8": "zażółć_日本.txt", "pl_PL.UTF-8": "spis_łódź.txt"}
 # Every function FileCopy.exe may import, each one checked to be exported by
 # Windows XP SP3's own DLLs (SetDllDirectoryW since XP SP1, the rest since
-# Windows 2000 or earlier, or XP). A new import fails the test until it has been
-# checked the same way and added here. What came later (the Restart Manager,
-# GetFinalPathNameByHandleW, QueryFullProcessImageNameW) is looked up at run time.
+# Windows 2000 or earlier, or XP: MSDN's "Minimum supported client" says so for
+# CreateThread, GetCurrentProcess, GetVersionExW, TerminateProcess, CompareFileTime,
+# GetFileType and GetProcessTimes too). A new import fails the test until it has
+# been checked the same way and added here. advapi32's service and registry calls,
+# and what came after XP (the Restart Manager, GetFinalPathNameByHandleW,
+# QueryFullProcessImageNameW), are found at run time.
 XP_SP3_IMPORTS = {
     "kernel32.dll": set("""
         CloseHandle CompareFileTime CreateEventW CreateFileA CreateFileW CreateSemaphoreW
-        DeleteCriticalSection DeleteFileW EnterCriticalSection FindClose FindFirstFileW
-        FindNextFileW FlushFileBuffers FormatMessageW FreeLibrary GetConsoleMode
-        GetCurrentProcessId GetCurrentThreadId GetEnvironmentVariableW GetFileAttributesW
-        GetFileInformationByHandle GetFileSizeEx GetFileType GetFullPathNameW
+        CreateThread DeleteCriticalSection DeleteFileW EnterCriticalSection FindClose
+        FindFirstFileW FindNextFileW FlushFileBuffers FormatMessageW FreeLibrary GetConsoleMode
+        GetCurrentProcess GetCurrentProcessId GetCurrentThreadId GetEnvironmentVariableW
+        GetFileAttributesW GetFileInformationByHandle GetFileSizeEx GetFileType
+        GetFullPathNameW GetVersionExW
         GetLastError GetModuleFileNameW GetModuleHandleA GetModuleHandleW GetProcAddress
         GetProcessTimes GetStartupInfoW GetStdHandle GetSystemDirectoryA GetUserDefaultUILanguage
         InitializeCriticalSection
@@ -77,7 +81,8 @@ XP_SP3_IMPORTS = {
         LocalFree MoveFileExW MultiByteToWideChar OpenProcess QueryPerformanceCounter
         QueryPerformanceFrequency ReadConsoleInputA ReadFile ReleaseSemaphore ResetEvent
         SetConsoleCtrlHandler SetConsoleMode SetDllDirectoryW SetEvent SetLastError
-        SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree TlsGetValue TlsSetValue
+        SetUnhandledExceptionFilter Sleep TerminateProcess TlsAlloc TlsFree TlsGetValue
+        TlsSetValue
         VirtualProtect VirtualQuery WaitForMultipleObjects WaitForSingleObject
         WideCharToMultiByte WriteConsoleW WriteFile
     """.split()),
@@ -317,15 +322,17 @@ class Case:
     def calls(self):
         return self.log.read_text("utf-8").splitlines() if self.log.exists() else []
 
-    def environment(self, debug, locale, bound, faults):
+    def environment(self, debug, locale, bound, faults, call_bound=None):
         env = RIG.environment(debug, self.simulator(**faults), locale)
         if bound is not None:
             env["FILECOPY_CONNECT_TIMEOUT"] = bound
+        if call_bound is not None:
+            env["FILECOPY_CALL_TIMEOUT"] = call_bound
         return env
 
     def start(self, *arguments, debug="-all", cwd=None, locale="C.UTF-8", program=None,
-              bound=None, **faults):
-        env = self.environment(debug, locale, bound, faults)
+              bound=None, call_bound=None, **faults):
+        env = self.environment(debug, locale, bound, faults, call_bound)
         return RIG.start_program(arguments, cwd or self.local, env, self.folder, program)
 
     def console(self, *arguments, stderr_to_console=False, locale="C.UTF-8", **faults):
@@ -348,10 +355,11 @@ class WineTest(unittest.TestCase):
         self.assertEqual(result.status, 0, result.describe())
         self.assertEqual(result.error_lines(), [], result.describe())
 
-    def fail_with_window(self, case, arguments, key, screenshot=None, status=1, **options):
+    def fail_with_window(self, case, arguments, key, screenshot=None, status=1, lines=1,
+                         **options):
         """Runs a copy that must fail: it shows the message window, waits for
         it, ends with status (1, or 2 for no device) once key answers it, and
-        says why on stderr."""
+        says why on stderr, in lines lines (a second one: the advice)."""
         running = case.start(*arguments, debug="-all,+msgbox", **options)
         try:
             deadline = time.monotonic() + 45
@@ -383,7 +391,7 @@ class WineTest(unittest.TestCase):
                 running.process.wait()
         self.assertEqual(result.status, status, result.describe())
         self.assertEqual(result.stderr.count(MESSAGE_TRACE), 1, result.describe())
-        self.assertEqual(len(result.error_lines()), 1, result.describe())
+        self.assertEqual(len(result.error_lines()), lines, result.describe())
         self.assertTrue(result.error_lines()[0].endswith(b"\r\n"), result.describe())
         self.assertEqual(RIG.visible_windows(), [], "a window stayed open")
         return result
@@ -510,21 +518,61 @@ class FailureTest(WineTest):
         self.assertEqual(case.calls(), [])
         # The library is looked for in the system directory and nowhere else.
         self.assertIn(b"c:\\windows\\system32\\rapi.dll", result.error_lines()[0].lower())
-        # In the PC's language.
+        # In the PC's language, with what to install for it.
         self.assertTrue(result.error_lines()[0].startswith(b"FileCopy: nie mozna wywolac CeRapiInit"),
                         result.error_lines()[0])
+        self.assertTrue(result.error_lines()[0].endswith(
+            b" (dostarcza ja: Centrum obslugi urzadzen z systemem Windows Mobile)\r\n"),
+            result.error_lines()[0])
 
     def test_when_the_connection_fails(self):
+        # A fresh prefix has no Windows Mobile Device Center.
         case = self.download_case("connect")
-        self.fail_with_window(case, ["-d", "stock.txt"], "Escape", status=2, FAIL_CONNECT=1)
+        result = self.fail_with_window(case, ["-d", "stock.txt"], "Escape", status=2, lines=2,
+                                       FAIL_CONNECT=1)
+        self.assertEqual(result.error_lines()[1], NO_DEVICE_CENTER)
         self.assertTargetIntact(case)
         self.assertEqual(case.calls(), [CONNECTED, "CeRapiUninit() = 0x00000000"])
+
+    def test_why_no_device_when_the_services_are_stopped_or_disabled(self):
+        for label, start_types, advice in SERVICE_CASES:
+            with self.subTest(services=label):
+                for name, start in start_types.items():
+                    RIG.wine_tool("sc.exe", "create", name, "binpath=",
+                                  "C:\\windows\\system32\\notepad.exe", "start=", start)
+                    self.addCleanup(RIG.wine_tool, "sc.exe", "delete", name)
+                case = self.download_case(f"services-{label}")
+                result = self.fail_with_window(case, ["-d", "stock.txt"], "Return", status=2,
+                                               lines=2, FAIL_CONNECT=1)
+                self.assertEqual(result.error_lines()[1], advice)
+                self.doCleanups()
+
+    def test_when_the_handheld_is_locked(self):
+        case = self.download_case("locked")
+        result = self.fail_with_window(case, ["-d", "stock.txt"], "Return", status=2, lines=2,
+                                       CONNECT_RESULT="0x80070056")
+        self.assertIn(b"the connection failed with 0x80070056", result.error_lines()[0])
+        self.assertEqual(result.error_lines()[1],
+                         b"FileCopy: the handheld is locked: unlock it and run again\r\n")
+        self.assertTargetIntact(case)
+
+    def test_when_the_handheld_stops_answering(self):
+        # The bound's thread reports, shows the window and ends the program.
+        case = self.download_case("hang")
+        result = self.fail_with_window(case, ["-d", "stock.txt"], "Return", status=2,
+                                       call_bound="2", HANG_AFTER=2 * CHUNK)
+        self.assertEqual(result.error_lines()[0], b"FileCopy: the handheld stopped answering "
+                         b"during CeReadFile; dock it and run again\r\n")
+        self.assertTargetIntact(case)
+        self.assertEqual(case.calls()[-1],
+                         "CeReadFile(0x00000100, ptr, 10240, ptr, null) hangs")
 
     def test_when_no_device_connects_within_the_bound(self):
         case = self.download_case("bound")
         result = self.fail_with_window(case, ["-d", "stock.txt"], "Return", status=2, bound="2",
-                                       NO_DEVICE=1)
+                                       lines=2, NO_DEVICE=1)
         self.assertIn(b"no device connected within 2 s", result.error_lines()[0])
+        self.assertEqual(result.error_lines()[1], NO_DEVICE_CENTER)
         self.assertGreater(result.elapsed, 2)
         self.assertTargetIntact(case)
         self.assertEqual(case.calls(), [CONNECTED, "CeRapiUninit() = 0x00000000"])
@@ -545,9 +593,11 @@ class FailureTest(WineTest):
         reads = [call for call in calls if call.startswith("CeReadFile(")]
         self.assertEqual(reads[:2], [download_calls(50000)[2]] * 2, "failed too early")
         self.assertRegex(reads[-1], r"^CeReadFile\(0x00000100, ptr, 10240, ptr, null\) = 0\b")
-        # After the failed read only the handle and the connection are released.
+        # After the failed read the link and the device are asked why (the
+        # fault gives no reason), then the handle and the connection released.
         self.assertEqual(calls[calls.index(reads[-1]) + 1:],
-                         ["CeCloseHandle(0x00000100) = 1", "CeRapiUninit() = 0x00000000"])
+                         FAILURE_ASKED + ["CeCloseHandle(0x00000100) = 1",
+                                          "CeRapiUninit() = 0x00000000"])
 
     def test_when_a_device_write_fails_part_way_the_old_file_stays(self):
         case = self.new_case("write")
@@ -559,7 +609,8 @@ class FailureTest(WineTest):
         self.assertEqual(files_in(case.tarvel), [DEVICE_IMPORT], "a temporary file was left")
         calls = case.calls()
         self.assertEqual(calls[:2], upload_calls(50000)[:2])
-        self.assertRegex(calls[-4], r"^CeWriteFile\(0x00000100, ptr, 10240, ptr, null\) = 0\b")
+        self.assertRegex(calls[-6], r"^CeWriteFile\(0x00000100, ptr, 10240, ptr, null\) = 0\b")
+        self.assertEqual(calls[-5:-3], FAILURE_ASKED)
         # The handle is closed before its file is removed, the connection last.
         self.assertEqual(calls[-3:], ["CeCloseHandle(0x00000100) = 1",
                                       f'CeDeleteFile("{STAGED_IMPORT}") = 1',
@@ -573,6 +624,21 @@ class FailureTest(WineTest):
         self.assertEqual(files_in(case.tarvel), [DEVICE_IMPORT])
         self.assertEqual(files_in(case.local), [])
         self.assertEqual(case.calls(), [])
+
+
+# What a failed call is followed by: the link held, the device gave no reason.
+FAILURE_ASKED = ["CeRapiGetError() = 0x00000000", "CeGetLastError() = 0"]
+NO_DEVICE_CENTER = (b"FileCopy: Windows Mobile Device Center is not installed or is damaged (there "
+                    b"is no service RapiMgr): install it, README.txt says where from\r\n")
+# The services as Wine's sc makes them: installed but stopped, or disabled.
+SERVICE_CASES = (
+    ("stopped", {"RapiMgr": "demand", "WcesComm": "demand"},
+     b"FileCopy: the service RapiMgr of Windows Mobile Device Center is not running: an "
+     b"administrator must start it (net start RapiMgr) or set its start type to Automatic\r\n"),
+    ("disabled", {"RapiMgr": "demand", "WcesComm": "disabled"},
+     b"FileCopy: the service WcesComm of Windows Mobile Device Center is disabled: an "
+     b"administrator must set its start type to Automatic and start it (net start WcesComm)\r\n"),
+)
 
 
 class UnattendedTest(WineTest):
@@ -700,7 +766,6 @@ class LocalFileTest(WineTest):
         self.assertEqual((case.local / "stock.txt").read_bytes(), content)
         self.assertEqual(files_in(case.local), ["stock.txt"])
 
-
 class UnicodeNameTest(WineTest):
     def test_a_file_with_a_national_name_both_ways(self):
         for locale, name in LOCAL_NAMES.items():
@@ -788,6 +853,8 @@ class StopTest(WineTest):
         "in-ceRapiInit": ("-d", dict(NO_DEVICE=1), "connecting", "C.UTF-8"),
         "downloading": ("-d", dict(CALL_DELAY_MS=20), "CeReadFile(", "C.UTF-8"),
         "uploading": ("-u", dict(CALL_DELAY_MS=20), "CeWriteFile(", "pl_PL.UTF-8"),
+        # A read that never returns: the stop cannot wait for it.
+        "in-a-hung-read": ("-d", dict(HANG_AFTER=2 * CHUNK), ") hangs", "C.UTF-8"),
     }
 
     def test_ctrl_c_stops_the_copy_and_leaves_everything_as_it_was(self):
@@ -810,8 +877,9 @@ class StopTest(WineTest):
                                         for name in files_in(case.local)), 45)
                         time.sleep(1)
                     else:
+                        calls = 1 if moment == "in-a-hung-read" else 3
                         started = console.wait_for(
-                            lambda: sum(state in call for call in case.calls()) >= 3, 45)
+                            lambda: sum(state in call for call in case.calls()) >= calls, 45)
                     self.assertTrue(started, f"never got to {state}: {case.calls()[-3:]}")
                     stopped_at = time.monotonic()
                     console.type("C-c")
@@ -828,6 +896,10 @@ class StopTest(WineTest):
                     # The Uninit from the stop's thread makes the blocked CeRapiInit fail.
                     self.assertIn("CeRapiUninit() = 0x00000000", calls)
                     self.assertRegex(calls[-1], r"^CeRapiInit\(\) = 0x[89A-F]")
+                elif moment == "in-a-hung-read":
+                    # Within two seconds of the stop, the read still hanging.
+                    self.assertLess(time.monotonic() - stopped_at, 3)
+                    self.assertRegex(calls[-1], r"hangs$")
                 else:
                     self.assertEqual(calls[-1], "CeRapiUninit() = 0x00000000", calls[-3:])
 
@@ -864,11 +936,18 @@ def snapshot(folder):
     return {path.name: path.read_bytes() for path in sorted(folder.iterdir())}
 
 
+def skip_without_packages(test):
+    if OPTIONS.packages_missing:
+        test.skipTest("the package target cannot make the packages here, missing: "
+                      + OPTIONS.packages_missing)
+
+
 class PackageTest(WineTest):
     """The zip's program where an administrator puts it, with the zip's
     simulator as the system's rapi.dll."""
 
     def setUp(self):
+        skip_without_packages(self)
         self.program = rf"C:\{RIG.layout.program_files}\FileCopy\FileCopy.exe"
         folder = RIG.prefix / "drive_c" / RIG.layout.program_files / "FileCopy"
         folder.mkdir(parents=True, exist_ok=True)
@@ -906,6 +985,7 @@ class MsiPackageTest(WineTest):
     def setUp(self):
         if RIG.name == "win32" and os.geteuid() == 0:
             self.skipTest("the MSI case runs in the WoW64 layout, which this machine runs as root")
+        skip_without_packages(self)
         self.package = Path(OPTIONS.zip).resolve().with_suffix(".msi")
         (self.next_package,) = (self.package.parent / NEXT_VERSION_FOLDER).glob(
             "FileCopy-*.msi")
@@ -997,6 +1077,11 @@ def main():
     parser.add_argument("--output", required=True, help="folder for logs and the screenshot")
     parser.add_argument("--version", required=True, help="the version the build was given")
     parser.add_argument("--zip", required=True, help="the Windows package")
+    parser.add_argument("--packages-missing",
+                        help="what the package target lacks here, to skip the packages' cases")
+    parser.add_argument("--missing-groups", required=True,
+                        help="where scripts/install-dependencies.sh records the groups of "
+                             "packages it could not install")
     parser.add_argument("--build-folder", action="append", default=[],
                         help="a folder of the build, which the program must not name")
     parser.add_argument("--group", choices=("file", "wine"), required=True)
@@ -1022,12 +1107,16 @@ def main():
     if OPTIONS.group == "file":
         return 0 if runner.run(suite).wasSuccessful() else 1
 
-    RIG = Rig(OPTIONS)
     # What happened to the layout, for scripts/test.sh to tell whether any
     # 32-bit layout ran.
     outcome = Path(OPTIONS.output) / f"layout-{OPTIONS.layout}.outcome"
     outcome.unlink(missing_ok=True)
-    print(f"layout {OPTIONS.layout}: {RIG.layout.title}", flush=True)
+    layout = LAYOUTS[OPTIONS.layout]
+    print(f"layout {OPTIONS.layout}: {layout.title}", flush=True)
+    reason = missing_group(layout)
+    if reason:
+        return skip(outcome, reason)
+    RIG = Rig(OPTIONS)
     reason = RIG.missing_wine()
     if reason:
         return skip(outcome, reason)
@@ -1052,9 +1141,21 @@ def main():
     return 0 if result.wasSuccessful() else 1
 
 
+def missing_group(layout):
+    """Why scripts/install-dependencies.sh could not install the layout's
+    Wine, or None."""
+    if not layout.group:
+        return None
+    record = Path(OPTIONS.missing_groups) / layout.group
+    if not record.is_file():
+        return None
+    return (f"the packages of group {layout.group} could not be installed: "
+            + record.read_text().strip())
+
+
 def skip(outcome, reason):
-    print(f"SKIPPED: layout {OPTIONS.layout} ({RIG.layout.title}) cannot run on this "
-          f"machine: {reason}", flush=True)
+    print(f"SKIPPED: layout {OPTIONS.layout} ({LAYOUTS[OPTIONS.layout].title}) cannot run on "
+          f"this machine: {reason}", flush=True)
     outcome.write_text(f"skipped: {reason}\n")
     return SKIP_EXIT
 
