@@ -185,6 +185,7 @@ std::optional<std::uint64_t> SizeOf(const FileHandle& file) {
   return static_cast<std::uint64_t>(status.st_size);
 }
 
+// cppcheck-suppress constParameter ; it changes the file, through the handle
 FileError TakePermissions(FileHandle& file, const std::string& replaced) {
   struct stat existing {};
   mode_t mode = 0;
@@ -198,6 +199,7 @@ FileError TakePermissions(FileHandle& file, const std::string& replaced) {
   return fchmod(file.native(), mode) == 0 ? FileError{} : LastFailure();
 }
 
+// cppcheck-suppress constParameter ; it changes the file, through the handle
 FileError FlushData(FileHandle& file) {
   return fsync(file.native()) == 0 ? FileError{} : LastFailure();
 }
