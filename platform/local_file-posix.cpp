@@ -121,7 +121,7 @@ FileError OpenForReading(const std::string& path, FileHandle& file) {
   const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) return LastFailure();
   file.Adopt(descriptor);
-  return Locked(descriptor, LOCK_SH);
+  return Locked(descriptor, LOCK_EX);
 }
 
 FileError CheckReplaceable(const std::string& path) {

@@ -182,7 +182,7 @@ std::vector<std::string> FolderNames(const std::string& folder) {
 
 FileError OpenForReading(const std::string& path, FileHandle& file) {
   const std::wstring name = ExtendedPath(path);
-  return Opened(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  return Opened(CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr),
                 name, file);
 }

@@ -83,9 +83,8 @@ PathFacts Examine(const std::string& path);
 // The names in a folder ("" is the current one), nothing for one that cannot be read.
 std::vector<std::string> FolderNames(const std::string& folder);
 
-// An existing file for reading. Others may read it meanwhile, nobody may
-// change it: held against writers where the system can say (a shared lock on
-// POSIX, which only programs that lock respect).
+// An existing file for reading, held so no other program can open it
+// meanwhile (on POSIX a lock, which only programs that lock respect).
 FileError OpenForReading(const std::string& path, FileHandle& file);
 // Whether an existing file could be written and replaced now.
 FileError CheckReplaceable(const std::string& path);
