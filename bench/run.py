@@ -58,7 +58,7 @@ MAX_USAGE_OVERHEAD_MS = 2.0
 
 # "progress" is filecopy with standard error on a terminal.
 SIDES = ["filecopy", "progress", "direct", "dd"]
-PROGRESS_TEXT = b"Skopiowano "
+PROGRESS_TEXT = b"Copied "
 
 
 def build():
@@ -78,6 +78,8 @@ def simulator_environment(device_root):
     # Nothing inherited may log calls or inject faults into the measured runs.
     env = {k: v for k, v in os.environ.items() if not k.startswith("FILECOPY_SIM_")}
     env["FILECOPY_SIM_ROOT"] = str(device_root)
+    # The progress line is looked for in its English words.
+    env["FILECOPY_LANGUAGE"] = "en"
     return env
 
 
