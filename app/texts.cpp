@@ -155,6 +155,13 @@ void SetLanguage(Language language) { g_language = language; }
 
 Language CurrentLanguage() { return g_language; }
 
+std::string WithoutFullStop(std::string sentence) {
+  while (!sentence.empty() && (sentence.back() == '.' || sentence.back() == ' ')) {
+    sentence.pop_back();
+  }
+  return sentence;
+}
+
 const char* Wording(Text text, Language language) {
   const Wordings& row = kTexts[static_cast<std::size_t>(text)];
   return language == Language::kPolish ? row.polish : row.english;

@@ -81,6 +81,10 @@ Language CurrentLanguage();
 // The text in the current language, each {N} replaced by the Nth argument.
 std::string Say(Text text, const std::vector<std::string>& arguments = {});
 
+// A sentence of the system's without its full stop, for a text of the
+// program's to go on after it.
+std::string WithoutFullStop(std::string sentence);
+
 // The text as it is stored, for code that may not build strings (a signal
 // handler); it lasts as long as the program.
 const char* Wording(Text text, Language language);

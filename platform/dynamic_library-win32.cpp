@@ -4,6 +4,7 @@
 
 #include "platform/dynamic_library.h"
 #include "platform/system_error.h"
+#include "platform/system_library-win32.h"
 #include "platform/unicode.h"
 
 namespace platform {
@@ -42,6 +43,13 @@ DynamicLibrary::~DynamicLibrary() {
 void* DynamicLibrary::Find(const char* name) const {
   if (handle_ == nullptr) return nullptr;
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+}
+
+DynamicLibrary SystemLibrary(const std::string& file_name) {
+  char directory[MAX_PATH + 1] = {};
+  const UINT length = GetSystemDirectoryA(directory, sizeof directory);
+  if (length == 0 || length >= sizeof directory) return DynamicLibrary(file_name);
+  return DynamicLibrary(std::string(directory, length) + "\\" + file_name);
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/file_holders.h"
 #include "platform/full_path-win32.h"
+#include "platform/system_library-win32.h"
 #include "platform/wide_string-win32.h"
 
 namespace platform {
@@ -17,15 +18,6 @@ using EndSessionEntry = decltype(&RmEndSession);
 using RegisterResourcesEntry = decltype(&RmRegisterResources);
 using GetListEntry = decltype(&RmGetList);
 using ImageNameEntry = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
-
-// The Restart Manager came with Vista: loaded at run time from the system
-// directory, so XP still starts, and never through the search path.
-DynamicLibrary RestartManager() {
-  char directory[MAX_PATH + 1] = {};
-  const UINT length = GetSystemDirectoryA(directory, sizeof directory);
-  if (length == 0 || length >= sizeof directory) return DynamicLibrary("rstrtmgr.dll");
-  return DynamicLibrary(std::string(directory, length) + "\\rstrtmgr.dll");
-}
 
 template <typename Entry>
 Entry Find(const DynamicLibrary& library, const char* name) {
@@ -58,7 +50,8 @@ std::string ImageName(const RM_UNIQUE_PROCESS& listed) {
 }  // namespace
 
 std::vector<FileHolder> HoldersOf(const std::string& path) {
-  const DynamicLibrary library = RestartManager();
+  // The Restart Manager came with Vista: loaded at run time, so XP still starts.
+  const DynamicLibrary library = SystemLibrary("rstrtmgr.dll");
   const auto start_session = Find<StartSessionEntry>(library, "RmStartSession");
   const auto end_session = Find<EndSessionEntry>(library, "RmEndSession");
   const auto register_resources = Find<RegisterResourcesEntry>(library, "RmRegisterResources");

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <utility>
 
 #include "platform/local_file.h"
 #include "platform/system_error.h"
@@ -60,32 +59,8 @@ FileError Locked(int descriptor, int operation) {
 
 }  // namespace
 
-FileHandle::~FileHandle() {
-  if (open_) close(native_);
-}
-
-FileHandle::FileHandle(FileHandle&& other) noexcept
-    : native_(other.native_), open_(std::exchange(other.open_, false)) {}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    if (open_) close(native_);
-    native_ = other.native_;
-    open_ = std::exchange(other.open_, false);
-  }
-  return *this;
-}
-
-void FileHandle::Adopt(NativeFile native) {
-  if (open_) close(native_);
-  native_ = native;
-  open_ = true;
-}
-
-FileError FileHandle::Close() {
-  if (!open_) return {};
-  open_ = false;
-  return close(native_) == 0 ? FileError{} : LastFailure();
+FileError CloseNative(NativeFile native) {
+  return close(native) == 0 ? FileError{} : LastFailure();
 }
 
 PathFacts Examine(const std::string& path) {

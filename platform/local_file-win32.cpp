@@ -2,7 +2,6 @@
 #include <winternl.h>
 
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "platform/full_path-win32.h"
@@ -116,32 +115,8 @@ FileError SetHeldInformation(FileHandle& held, const void* information, std::siz
 
 }  // namespace
 
-FileHandle::~FileHandle() {
-  if (open_) CloseHandle(native_);
-}
-
-FileHandle::FileHandle(FileHandle&& other) noexcept
-    : native_(other.native_), open_(std::exchange(other.open_, false)) {}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    if (open_) CloseHandle(native_);
-    native_ = other.native_;
-    open_ = std::exchange(other.open_, false);
-  }
-  return *this;
-}
-
-void FileHandle::Adopt(NativeFile native) {
-  if (open_) CloseHandle(native_);
-  native_ = native;
-  open_ = true;
-}
-
-FileError FileHandle::Close() {
-  if (!open_) return {};
-  open_ = false;
-  return CloseHandle(native_) ? FileError{} : LastFailure(L"");
+FileError CloseNative(NativeFile native) {
+  return CloseHandle(native) ? FileError{} : LastFailure(L"");
 }
 
 PathFacts Examine(const std::string& path) {

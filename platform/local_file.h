@@ -66,6 +66,9 @@ class FileHandle {
   bool open_ = false;
 };
 
+// Closes what the system opened; FileHandle does it for every file here.
+FileError CloseNative(NativeFile native);
+
 enum class FileType { kMissing, kRegular, kFolder, kOther, kUnknown };
 
 // What a path names: the entry itself, and where it is a symbolic link, what

@@ -16,9 +16,8 @@ std::string Provider() {
 }
 
 // Why, and where the library not found or refused comes from.
-std::string WithProvider(std::string why) {
-  while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
-  return Say(Text::kLibraryComesWith, {why, Provider()});
+std::string WithProvider(const std::string& why) {
+  return Say(Text::kLibraryComesWith, {WithoutFullStop(why), Provider()});
 }
 
 std::string WhyNotLoaded(const platform::DynamicLibrary& library) {

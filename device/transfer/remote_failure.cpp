@@ -23,10 +23,9 @@ std::optional<Text> OwnWordsFor(RapiDword code) {
 // the number follows it.
 std::optional<std::string> WordsFor(RapiDword code) {
   if (const std::optional<Text> own = OwnWordsFor(code)) return Say(*own);
-  std::optional<std::string> text = platform::Win32ErrorText(code);
-  while (text && !text->empty() && (text->back() == '.' || text->back() == ' ')) text->pop_back();
-  if (text && text->empty()) return std::nullopt;
-  return text;
+  const std::optional<std::string> text = platform::Win32ErrorText(code);
+  if (!text || WithoutFullStop(*text).empty()) return std::nullopt;
+  return WithoutFullStop(*text);
 }
 
 // The same in every language, so that it can be searched for.
