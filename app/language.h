@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "app/texts.h"
 #include "platform/user_locale.h"
+#include "texts/texts.h"
 
 // The language of a run: FILECOPY_LANGUAGE ("pl" or "en", in any case) when
 // it holds one; otherwise Polish where the user's language is Polish (on

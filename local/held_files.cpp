@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <set>
 
-#include "app/texts.h"
 #include "platform/file_holders.h"
 #include "platform/stop.h"
+#include "texts/texts.h"
 
 namespace {
 

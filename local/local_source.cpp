@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "app/texts.h"
 #include "local/file_failure.h"
 #include "local/held_files.h"
+#include "texts/texts.h"
 
 // A folder would open as a file on POSIX but could not be read: it is refused
 // before the device file is emptied for it.

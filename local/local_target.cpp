@@ -2,11 +2,11 @@
 
 #include <utility>
 
-#include "app/texts.h"
 #include "local/file_rules.h"
 #include "local/held_files.h"
 #include "local/temporary_name.h"
 #include "platform/stop.h"
+#include "texts/texts.h"
 
 namespace {
 

@@ -173,12 +173,6 @@ void RemoveTemporaryFileNow() {
 
 void EndProcessNow(int status) { _exit(status); }
 
-void EndStoppedProcessNow() {
-  RemoveTemporaryFileNow();
-  WriteAll(STDERR_FILENO, g_stopped_line.data(), g_stopped_line.size());
-  RaiseAgain(g_signal);
-}
-
 void ParkForGood() {
   for (;;) pause();
 }

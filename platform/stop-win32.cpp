@@ -1,8 +1,7 @@
 #include <windows.h>
 
-#include <utility>
+#include <string>
 
-#include "platform/console.h"
 #include "platform/full_path-win32.h"
 #include "platform/stop.h"
 #include "platform/window_station-win32.h"
@@ -17,8 +16,6 @@ HANDLE g_stop_event = nullptr;
 CRITICAL_SECTION g_blocking_lock;
 void (*g_interrupt)(void*) = nullptr;
 void* g_interrupt_context = nullptr;
-// Set before the handler is; used only by an end that takes over a call.
-std::string g_stopped_line;
 std::wstring g_removal;
 HANDLE g_removal_held = INVALID_HANDLE_VALUE;
 
@@ -60,11 +57,10 @@ DWORD Milliseconds(std::optional<std::chrono::milliseconds> limit) {
 }  // namespace
 
 // The event and the lock stay for the rest of the process: the handler's
-// thread may still be using them as the copy ends. The line is only needed
-// where a stop cannot wait for a remote call that hangs.
-StopHandling::StopHandling(std::string stopped_line) {
+// thread may still be using them as the copy ends. The line is never needed:
+// a stop never ends the process from the handler's thread.
+StopHandling::StopHandling(std::string /*stopped_line*/) {
   g_requested = 0;
-  g_stopped_line = std::move(stopped_line);
   if (g_stop_event == nullptr) {
     InitializeCriticalSection(&g_blocking_lock);
     g_stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -124,12 +120,6 @@ void RemoveTemporaryFileNow() {
 void EndProcessNow(int status) {
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
   for (;;) Sleep(INFINITE);
-}
-
-void EndStoppedProcessNow() {
-  RemoveTemporaryFileNow();
-  WriteErrorLine(g_stopped_line);
-  EndProcessNow(StoppedExitStatus());
 }
 
 void ParkForGood() {

@@ -13,8 +13,8 @@
 namespace platform {
 
 // While it exists, those stop the copy instead of ending the process on the
-// spot, so it can tidy up. One at a time. stopped_line is what a stop that
-// must end the process at once writes on standard error.
+// spot, so it can tidy up. One at a time. stopped_line is what a POSIX stop
+// inside a BlockingCall, which ends the process at once, writes on standard error.
 class StopHandling {
  public:
   explicit StopHandling(std::string stopped_line);
@@ -64,11 +64,9 @@ void RemoveOnAbruptStop(const std::string& path, NativeFile held = {});
 
 // For a thread watching the copy's own, while that one is stuck in a call that
 // may never return: the registered temporary file removed now, and the
-// process ended at once with an exit status, or as a stop ends it (its line
-// on standard error, then StoppedExitStatus).
+// process ended at once with an exit status.
 void RemoveTemporaryFileNow();
 [[noreturn]] void EndProcessNow(int status);
-[[noreturn]] void EndStoppedProcessNow();
 // Parks the calling thread for good: the copy's own, once such an end has
 // taken over its call.
 [[noreturn]] void ParkForGood();

@@ -2,7 +2,8 @@
 # Static checks over the project's sources; exits non-zero on any finding.
 #   clang-tidy (.clang-tidy), with the posix preset's compile_commands.json;
 #   cppcheck;
-#   clang-format --dry-run --Werror (.clang-format).
+#   clang-format --dry-run --Werror (.clang-format);
+#   the layers: each folder includes only its own and those below it.
 # The Windows sources (*-win32.*) are not in the POSIX compilation database, so
 # clang-tidy cannot check them: only cppcheck and clang-format do.
 set -eu
@@ -12,7 +13,7 @@ for tool in clang-tidy cppcheck clang-format python3; do
   command -v "$tool" >/dev/null || { echo "lint.sh: $tool is missing" >&2; exit 2; }
 done
 
-dirs="app device local platform sim tests bench"
+dirs="app device local platform sim tests bench texts"
 jobs=$(nproc)
 status=0
 
@@ -51,6 +52,18 @@ cppcheck "$@" --library=windows --platform=win32W -D_WIN32 \
 echo "== clang-format"
 # shellcheck disable=SC2046
 clang-format --dry-run --Werror $(find $dirs -name '*.cpp' -o -name '*.h' | sort) || status=1
+
+echo "== layers"
+# folder: the project folders its files may include, besides its own. Only
+# app/ decides what the process does with an outcome.
+for rule in "texts:" "platform:" "local:platform texts" "device:local platform texts"; do
+  folder=${rule%%:*}
+  allowed="$folder ${rule#*:}"
+  grep -rHn '^#include "' "$folder" | while IFS= read -r line; do
+    included=${line#*#include \"}
+    case " $allowed " in *" ${included%%/*} "*) ;; *) echo "$line: $folder/ may not include it" ;; esac
+  done
+done | grep . && status=1
 
 [ "$status" -eq 0 ] && echo "lint: no findings"
 exit "$status"

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "app/texts.h"
+#include "texts/texts.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/texts.h"
+#include "texts/texts.h"
 
 namespace {
 

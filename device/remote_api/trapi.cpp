@@ -1,7 +1,7 @@
 #include "device/remote_api/trapi.h"
 
-#include "app/texts.h"
 #include "platform/device_services.h"
+#include "texts/texts.h"
 
 namespace {
 

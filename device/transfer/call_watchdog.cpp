@@ -1,10 +1,11 @@
 #include "device/transfer/call_watchdog.h"
 
-#include "app/entry.h"
-#include "app/texts.h"
 #include "device/transfer/copy_failure.h"
+#include "device/transfer/copy_outcome.h"
 #include "device/transfer/status_line.h"
+#include "platform/console.h"
 #include "platform/stop.h"
+#include "texts/texts.h"
 
 namespace {
 
@@ -26,21 +27,31 @@ milliseconds CallWatchdog::Check() {
     if (!stopped_at_) stopped_at_ = now;
     if (now < *stopped_at_ + kStopGrace) return *stopped_at_ + kStopGrace - now;
     const std::optional<CallInProgress::Call> call = calls_.Current();
-    if (call && calls_.TakeOver(*call)) platform::EndStoppedProcessNow();
+    if (call && calls_.TakeOver(*call)) {
+      EndStuck(CopyOutcome::kStopped, Say(Text::kStoppedBeforeComplete));
+    }
     return kStopLooks;
   }
   const std::optional<CallInProgress::Call> call = calls_.Current();
   if (!call) return bound_;
   const Clock::time_point deadline = Clock::time_point(milliseconds(call->since_ms)) + bound_;
   if (now < deadline) return deadline - now;
-  if (calls_.TakeOver(*call)) EndHung(call->entry);
+  if (calls_.TakeOver(*call)) {
+    EndStuck(CopyOutcome::kNoDevice, Say(Text::kStoppedAnswering, {call->entry}));
+  }
   // It returned just now.
   return milliseconds::zero();
 }
 
-void CallWatchdog::EndHung(const char* entry) {
+// A stop is said in a line of its own, as the copy says it; anything else is
+// a failure, with its window.
+void CallWatchdog::EndStuck(CopyOutcome outcome, const std::string& what) {
   StatusLine::ClearShown();
   platform::RemoveTemporaryFileNow();
-  ReportFailure(Say(Text::kStoppedAnswering, {entry}));
-  platform::EndProcessNow(kExitNoDevice);
+  if (outcome == CopyOutcome::kStopped) {
+    platform::WriteErrorLine(ProgramLine(what));
+  } else {
+    ReportFailure(what);
+  }
+  EndAbruptly(outcome);
 }

@@ -2,18 +2,20 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 
 #include "device/remote_api/call_in_progress.h"
+#include "device/transfer/copy_outcome.h"
 #include "platform/monotonic_clock.h"
 #include "platform/watch_thread.h"
 
 // Watches the remote calls of a connection made, from a thread of its own.
 // A call that has not returned within the bound means the link is dead; one
 // still running a second after a stop keeps the stop from being acted on.
-// Either way the copy's thread is left where it is stuck and the watch ends
-// the process itself, with the local temporary file removed: a hang with its
-// line, the message window and exit status 2; a stop as stops end. The device
-// cannot be tidied then.
+// Either way the copy's thread is left where it is stuck and the watch hands
+// the outcome to the transfers' owner to end the process (EndAbruptly), with
+// the local temporary file removed: a hang once its line and the message
+// window are shown; a stop as it is. The device cannot be tidied then.
 class CallWatchdog {
  public:
   CallWatchdog(CallInProgress& calls, std::chrono::seconds bound);
@@ -24,7 +26,8 @@ class CallWatchdog {
   // What to do now, on the watch's thread; returns how long to wait before
   // looking again.
   std::chrono::milliseconds Check();
-  [[noreturn]] static void EndHung(const char* entry);
+  // Tidies the local side, says what happened and hands the outcome on.
+  [[noreturn]] static void EndStuck(CopyOutcome outcome, const std::string& what);
 
   CallInProgress& calls_;
   std::chrono::milliseconds bound_;

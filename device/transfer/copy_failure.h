@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "app/texts.h"
 #include "local/file_failure.h"
+#include "texts/texts.h"
 
 // A step of a copy that failed on the device's side; the text names the step.
 class CopyFailure : public std::runtime_error {

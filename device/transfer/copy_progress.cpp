@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/texts.h"
+#include "texts/texts.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/texts.h"
 #include "device/remote_api/trapi.h"
+#include "texts/texts.h"
 
 // An HRESULT as messages show it: 0x80072775.
 std::string ResultText(RapiResult result);

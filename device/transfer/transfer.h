@@ -3,17 +3,11 @@
 #include <string>
 
 #include "device/remote_api/trapi.h"
+#include "device/transfer/copy_outcome.h"
 
 // The device's files the two transfers use.
 inline constexpr const char* kDeviceExportFile = "\\Tarvel\\remanx.imp";
 inline constexpr const char* kDeviceImportFile = "\\Tarvel\\remanx.exp";
-
-enum class CopyOutcome {
-  kCopied,
-  kFailed,    // reported to the user
-  kNoDevice,  // no device connected, none within the bound, or the link lost; reported
-  kStopped,   // someone stopped it; said on standard error, no window
-};
 
 // Copies the device file source to the local file target. The target is
 // replaced only once the whole file has arrived; a failure or a stop before

@@ -1,0 +1,18 @@
+#include "device/transfer/copy_outcome.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace {
+
+std::atomic<AbruptEnd> g_end{nullptr};
+
+}  // namespace
+
+void SetAbruptEnd(AbruptEnd end) { g_end = end; }
+
+void EndAbruptly(CopyOutcome outcome) {
+  if (const AbruptEnd end = g_end) end(outcome);
+  // An owner that returns, or none: the process must end all the same.
+  std::abort();
+}
