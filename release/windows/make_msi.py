@@ -10,7 +10,8 @@ under a clock held still there by faketime (-f and an absolute time: without
 busy machine, gets the next second), and msibuild, under the same clock, then
 writes the summary information again: first with a placeholder
 package code, then with one derived from the package so written, which so
-differs whenever anything in the package does.
+differs whenever anything in the package does. The first of those msibuild
+steps also puts in the rows wixl cannot write (--rows).
 
 Each entry is NAME=PATH, or NAME=text:PATH as for make_zip.py; the .wxs names
 the files by NAME.
@@ -39,6 +40,9 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--msi", required=True, type=Path)
     parser.add_argument("--wxs", required=True, type=Path)
+    parser.add_argument("--rows", required=True, type=Path,
+                        help="SQL statements for msibuild, one a line; lines starting with -- "
+                             "are comments")
     parser.add_argument("--architecture", required=True, choices=sorted(TEMPLATES))
     parser.add_argument("--subject", required=True, help="the summary's Subject")
     parser.add_argument("--author", required=True)
@@ -63,16 +67,23 @@ def main():
             subprocess.run([options.faketime, "-f", CLOCK, *map(str, command)], cwd=stage,
                            env=env, check=True)
 
-        def summary(code):
-            run(options.msibuild, partial, "-s", options.subject, options.author,
+        def summary(code, *queries):
+            run(options.msibuild, partial, *queries, "-s", options.subject, options.author,
                 TEMPLATES[options.architecture], "{" + str(code).upper() + "}")
 
         run(options.wixl, "--arch", options.architecture, "--output", partial,
             options.wxs.resolve())
-        summary(PLACEHOLDER_CODE)
+        summary(PLACEHOLDER_CODE, *rows(options.rows))
         digest = hashlib.sha256(partial.read_bytes()).hexdigest()
         summary(uuid.uuid5(options.upgrade_code, "package " + digest))
         partial.replace(options.msi)
+
+
+def rows(path):
+    """msibuild's options that run each statement of the file."""
+    statements = [line for line in path.read_text("utf-8").splitlines()
+                  if line.strip() and not line.startswith("--")]
+    return [option for statement in statements for option in ("-q", statement)]
 
 
 if __name__ == "__main__":

@@ -27,10 +27,25 @@ ONLY_DETECT = 2
 VERSION_MIN_INCLUSIVE = 256
 VERSION_MAX_INCLUSIVE = 512
 COMPONENT_64_BIT = 256
+COMPONENT_PERMANENT = 16
 NEEDS_NO_ELEVATION = 8
 RT_VERSION = 16
-
-OPTIONS = None
+# Windows XP SP3 has Windows Installer 3.1; a package whose schema (the summary's
+# page count) is above its 301 is refused there. The package asks for 2.0.
+SCHEMA = "200"
+# What later Windows Installers added, which 3.1 would not read: tables
+# (4.5: embedded UI and chainer; 5.0: service configuration, permissions,
+# shortcut properties), columns (4.0: Shortcut's resources; 4.5: CustomAction's
+# ExtendedType) and component attributes (4.0: 0x1000; 4.5: 0x2000, 0x4000).
+LATER_TABLES = {"MsiEmbeddedUI", "MsiEmbeddedChainer", "MsiServiceConfig",
+                "MsiServiceConfigFailureActions", "MsiLockPermissionsEx", "MsiShortcutProperty"}
+LATER_COLUMNS = {("Shortcut", "DisplayResourceDLL"), ("Shortcut", "DisplayResourceId"),
+                 ("Shortcut", "DescriptionResourceDLL"), ("Shortcut", "DescriptionResourceId"),
+                 ("CustomAction", "ExtendedType")}
+LATER_COMPONENT_ATTRIBUTES = 0x7000
+HKLM = "2"
+SERVICES = "SYSTEM\\CurrentControlSet\\Services\\"
+EVENT_SOURCE = SERVICES + "EventLog\\Application\\FileCopy"
 
 
 def table(package, name):
@@ -40,6 +55,11 @@ def table(package, name):
     lines = text.splitlines()
     columns = lines[0].split("\t")
     return [dict(zip(columns, line.split("\t"))) for line in lines[3:]]
+
+
+def tables(package):
+    return set(subprocess.run(["msiinfo", "tables", str(package)], capture_output=True,
+                              text=True, check=True).stdout.split())
 
 
 def properties(package):
@@ -137,6 +157,31 @@ class MsiTablesTest(unittest.TestCase):
                     self.assertEqual((self.installed / name).read_bytes(), package.read(name))
 
 
+    def test_registers_the_event_source_and_removes_it_with_the_program(self):
+        values = {row["Name"]: (row["Root"], row["Value"], row["Component_"])
+                  for row in table(OPTIONS.msi, "Registry") if row["Key"] == EVENT_SOURCE}
+        # EventMessageFile as Windows documents it, REG_EXPAND_SZ (#%); "-":
+        # the key with all its values goes when the component does.
+        self.assertEqual(values, {"EventMessageFile": (HKLM, "#%[#FileCopy.exe]", "Program"),
+                                  "TypesSupported": (HKLM, "#7", "Program"),
+                                  "-": (HKLM, "", "Program")})
+        program = {row["Component"]: row for row in table(OPTIONS.msi, "Component")}["Program"]
+        self.assertEqual(int(program["Attributes"]) & COMPONENT_PERMANENT, 0)
+        self.assertEqual(program["Condition"], "")
+
+    def test_schema_stays_that_windows_xp_sp3_installs(self):
+        self.assertEqual(summary(OPTIONS.msi)["Version"].split()[0], SCHEMA)
+        present = tables(OPTIONS.msi)
+        for name in LATER_TABLES & present:
+            self.assertEqual(table(OPTIONS.msi, name), [], name)
+        for name, column in LATER_COLUMNS:
+            if name in present:
+                self.assertEqual({row[column] for row in table(OPTIONS.msi, name)} - {""}, set(),
+                                 f"{name}.{column}")
+        for row in table(OPTIONS.msi, "Component"):
+            self.assertEqual(int(row["Attributes"]) & LATER_COMPONENT_ATTRIBUTES, 0, row)
+
+
 class MsiClockTest(unittest.TestCase):
     """wixl and msibuild write the time they read into the package, so each
     must read the same one however long the steps before took."""
@@ -162,8 +207,10 @@ if "--output" in sys.argv:
         tool.chmod(0o755)
         (temp / "FileCopy.exe").write_bytes(b"program")
         (temp / "FileCopy.wxs").write_text("<Wix/>")
+        (temp / "rows.sql").write_text("-- none\n")
         subprocess.run([sys.executable, str(OPTIONS.make_msi), "--msi", str(temp / "out.msi"),
-                        "--wxs", str(temp / "FileCopy.wxs"), "--architecture", "x86",
+                        "--wxs", str(temp / "FileCopy.wxs"), "--rows", str(temp / "rows.sql"),
+                        "--architecture", "x86",
                         "--subject", "FileCopy", "--author", "FileCopy",
                         "--upgrade-code", UPGRADE_CODE, "--wixl", str(tool),
                         "--msibuild", str(tool), "--faketime", OPTIONS.faketime,

@@ -54,6 +54,8 @@ NEXT_VERSION_FOLDER = "next-version"
 # What msiexec ends with when an installation fails (ERROR_INSTALL_FAILURE);
 # Wine's exit status keeps its low byte.
 INSTALL_FAILURE_STATUS = 1603 & 0xFF
+SERVICE_KEYS = r"HKLM\SYSTEM\CurrentControlSet\Services"
+EVENT_SOURCE_KEY = SERVICE_KEYS + r"\EventLog\Application\FileCopy"
 # Names of local files per locale: under C.UTF-8 (ANSI code page 1252) one no
 # single-byte code page holds, so only the wide API can open it; under the
 # Polish locale (code page 1250, as on a Polish Windows) what the staff type.
@@ -978,9 +980,9 @@ class PackageTest(WineTest):
 
 class MsiPackageTest(WineTest):
     """The MSI as a deployment script runs it, silently: msiexec /i installs it
-    for the whole machine, the next version's package replaces it, this one is
-    then refused, and msiexec /x removes it all. One layout is enough: WoW64,
-    where most users are, or whichever runs here."""
+    for the whole machine with its event source, the next version's package
+    replaces it, this one is then refused, and msiexec /x removes it all. One
+    layout is enough: WoW64, where most users are, or whichever runs here."""
 
     def setUp(self):
         if RIG.name == "win32" and os.geteuid() == 0:
@@ -990,6 +992,7 @@ class MsiPackageTest(WineTest):
         (self.next_package,) = (self.package.parent / NEXT_VERSION_FOLDER).glob(
             "FileCopy-*.msi")
         self.folder = RIG.prefix / "drive_c" / RIG.layout.program_files / "FileCopy"
+        self.program = rf"C:\{RIG.layout.program_files}\FileCopy\FileCopy.exe"
         self.addCleanup(shutil.rmtree, self.folder, ignore_errors=True)
         # A 32-bit package on 64-bit Windows lists itself in the 32-bit view.
         redirected = RIG.layout.winearch == "win64" and RIG.layout.machine == "win32"
@@ -1003,6 +1006,20 @@ class MsiPackageTest(WineTest):
         result = RIG.start_program(arguments, folder, RIG.environment(), folder,
                                    "msiexec.exe").finish(120)
         return result.status, log.read_text("latin-1")[-3000:] if log.exists() else "no log"
+
+    @staticmethod
+    def values(key):
+        """A registry key's values, {name: (type, data)}, or None where it is missing."""
+        try:
+            text = RIG.wine_tool("reg.exe", "query", key)
+        except RuntimeError:
+            return None
+        return {name: (kind, data) for name, kind, data
+                in re.findall(r"^    (\S+)    (REG_\w+)    (.*?)\r?$", text, re.MULTILINE)}
+
+    def event_source(self):
+        return {"EventMessageFile": ("REG_EXPAND_SZ", self.program),
+                "TypesSupported": ("REG_DWORD", "0x7")}
 
     @staticmethod
     def digest(content):
@@ -1035,25 +1052,27 @@ class MsiPackageTest(WineTest):
         ended, log = self.msiexec("/i", self.package)
         self.assertEqual(ended, 0, log)
         self.assertEqual(self.installed(), older)
+        self.assertEqual(self.values(EVENT_SOURCE_KEY), self.event_source())
 
         case = self.new_case("installed")
-        program = rf"C:\{RIG.layout.program_files}\FileCopy\FileCopy.exe"
         content = random_bytes(CHUNK + 9, 13)
         (case.tarvel / DEVICE_EXPORT).write_bytes(content)
-        self.assertSucceeded(case.run("-d", "stock.txt", program=program))
-        self.assertSucceeded(case.run("-u", "stock.txt", program=program))
+        self.assertSucceeded(case.run("-d", "stock.txt", program=self.program))
+        self.assertSucceeded(case.run("-u", "stock.txt", program=self.program))
         self.assertEqual((case.local / "stock.txt").read_bytes(), content)
         self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
 
-        # Each step starts from what the one before left.
-        for action, package, status, left in (
-                ("/i", self.next_package, 0, newer),
-                ("/i", self.package, INSTALL_FAILURE_STATUS, newer),
-                ("/x", self.next_package, 0, ({}, []))):
+        # Each step starts from what the one before left; the event source
+        # stays registered while any version is installed.
+        for action, package, status, left, source in (
+                ("/i", self.next_package, 0, newer, self.event_source()),
+                ("/i", self.package, INSTALL_FAILURE_STATUS, newer, self.event_source()),
+                ("/x", self.next_package, 0, ({}, []), None)):
             step = f"msiexec {action} {package.name}"
             ended, log = self.msiexec(action, package)
             self.assertEqual(ended, status, f"{step}:\n{log}")
             self.assertEqual(self.installed(), left, step)
+            self.assertEqual(self.values(EVENT_SOURCE_KEY), source, step)
         self.assertFalse(self.folder.exists(), "the folder stayed")
 
 
