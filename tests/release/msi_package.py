@@ -46,6 +46,15 @@ LATER_COMPONENT_ATTRIBUTES = 0x7000
 HKLM = "2"
 SERVICES = "SYSTEM\\CurrentControlSet\\Services\\"
 EVENT_SOURCE = SERVICES + "EventLog\\Application\\FileCopy"
+# Windows Mobile Device Center's services, each with the property its start
+# type is found in.
+WMDC_SERVICES = {"RapiMgr": "RAPIMGRSTART", "WcesComm": "WCESCOMMSTART"}
+# A system tool run by the installer's service (deferred, not impersonated)
+# from the system folder (34), whatever it returns.
+SYSTEM_TOOL = 34 | 0x40 | 0x400 | 0x800
+RAW_VALUE = "2"
+
+OPTIONS = None
 
 
 def table(package, name):
@@ -168,6 +177,54 @@ class MsiTablesTest(unittest.TestCase):
         program = {row["Component"]: row for row in table(OPTIONS.msi, "Component")}["Program"]
         self.assertEqual(int(program["Attributes"]) & COMPONENT_PERMANENT, 0)
         self.assertEqual(program["Condition"], "")
+
+    def test_wmdcfix_runs_system_tools_only_where_asked_and_the_service_is_there(self):
+        searches = {row["Property"]: row["Signature_"] for row in table(OPTIONS.msi, "AppSearch")}
+        locators = {row["Signature_"]: row for row in table(OPTIONS.msi, "RegLocator")}
+        steps = {row["Action"]: row for row in table(OPTIONS.msi, "InstallExecuteSequence")}
+        texts = {row["Action"]: row["Description"] for row in table(OPTIONS.msi, "ActionText")}
+        secure = self.properties["SecureCustomProperties"].split(";")
+        self.assertIn("WMDCFIX", secure)
+        # Nothing of the services goes with FileCopy's components.
+        self.assertEqual({row["Key"] for row in table(OPTIONS.msi, "Registry")}, {EVENT_SOURCE})
+        self.assertEqual(table(OPTIONS.msi, "ServiceControl"), [])
+        commands = {}
+        for row in table(OPTIONS.msi, "CustomAction"):
+            with self.subTest(action=row["Action"]):
+                # Nothing a user could have written runs elevated: no program
+                # stored in the package (Binary) or taken from another folder.
+                self.assertEqual((int(row["Type"]), row["Source"]), (SYSTEM_TOOL, "SystemFolder"))
+                tool, _, arguments = row["Target"].partition(" ")
+                self.assertIn(tool, [f'"[SystemFolder]{name}.exe"' for name in ("reg", "sc", "net")])
+                step = steps[row["Action"]]
+                commands[arguments] = (step["Condition"], int(step["Sequence"]),
+                                       texts.get(row["Action"], ""))
+        self.assertEqual(table(OPTIONS.msi, "Binary"), [])
+        began = int(steps["InstallInitialize"]["Sequence"])
+        finished = int(steps["InstallFinalize"]["Sequence"])
+        for name, found in WMDC_SERVICES.items():
+            with self.subTest(service=name):
+                locator = locators[searches[found]]
+                self.assertEqual((locator["Root"], locator["Key"], locator["Name"], locator["Type"]),
+                                 (HKLM, SERVICES + name, "Start", RAW_VALUE))
+                self.assertIn(found, secure)
+                # Where asked and the key exists (its Start was found); the
+                # start type only where disabled; never while removing.
+                there = f'WMDCFIX="1" AND {found} AND NOT REMOVE'
+                disabled = f'WMDCFIX="1" AND {found}="#4" AND NOT REMOVE'
+                key = "HKLM\\" + SERVICES + name
+                changes = [commands.pop(f"add {key} /v SvcHostSplitDisable /t REG_DWORD /d 1 /f"),
+                           commands.pop(f"add {key} /v Start /t REG_DWORD /d 2 /f"),
+                           commands.pop(f"config {name} start= auto")]
+                stop, start = commands.pop(f"stop {name} /y"), commands.pop(f"start {name}")
+                self.assertEqual([step[0] for step in changes + [stop, start]],
+                                 [there, disabled, disabled, there, there])
+                self.assertLess(began, min(step[1] for step in changes))
+                self.assertLess(max(step[1] for step in changes), stop[1])
+                self.assertLess(stop[1], start[1])
+                self.assertLess(start[1], finished)
+                self.assertIn("a restart of the PC finishes the fix", start[2])
+        self.assertEqual(commands, {}, "runs something else")
 
     def test_schema_stays_that_windows_xp_sp3_installs(self):
         self.assertEqual(summary(OPTIONS.msi)["Version"].split()[0], SCHEMA)

@@ -56,6 +56,9 @@ NEXT_VERSION_FOLDER = "next-version"
 INSTALL_FAILURE_STATUS = 1603 & 0xFF
 SERVICE_KEYS = r"HKLM\SYSTEM\CurrentControlSet\Services"
 EVENT_SOURCE_KEY = SERVICE_KEYS + r"\EventLog\Application\FileCopy"
+# What the MSI log says where WMDCFIX=1 restarts a service.
+RESTART_NOTE = "WMDCFIX: starting the service {}"
+RESTART_FINISHES = "a restart of the PC finishes the fix"
 # Names of local files per locale: under C.UTF-8 (ANSI code page 1252) one no
 # single-byte code page holds, so only the wide API can open it; under the
 # Polish locale (code page 1250, as on a Polish Windows) what the staff type.
@@ -981,7 +984,8 @@ class PackageTest(WineTest):
 class MsiPackageTest(WineTest):
     """The MSI as a deployment script runs it, silently: msiexec /i installs it
     for the whole machine with its event source, the next version's package
-    replaces it, this one is then refused, and msiexec /x removes it all. One
+    replaces it, this one is then refused, and msiexec /x removes it all; and
+    WMDCFIX=1 with and without Windows Mobile Device Center's services. One
     layout is enough: WoW64, where most users are, or whichever runs here."""
 
     def setUp(self):
@@ -999,13 +1003,14 @@ class MsiPackageTest(WineTest):
         view = "Wow6432Node\\" if redirected else ""
         self.uninstall_key = rf"HKLM\Software\{view}Microsoft\Windows\CurrentVersion\Uninstall"
 
-    def msiexec(self, action, package):
+    def msiexec(self, action, package, *properties):
+        """msiexec's status and its whole log."""
         folder = RIG.new_folder("msiexec")
         log = folder / "msiexec.log"
-        arguments = [action, windows_path(package), "/qn", "/l*v", windows_path(log)]
+        arguments = [action, windows_path(package), "/qn", "/l*v", windows_path(log), *properties]
         result = RIG.start_program(arguments, folder, RIG.environment(), folder,
                                    "msiexec.exe").finish(120)
-        return result.status, log.read_text("latin-1")[-3000:] if log.exists() else "no log"
+        return result.status, log.read_text("latin-1") if log.exists() else "no log"
 
     @staticmethod
     def values(key):
@@ -1049,10 +1054,14 @@ class MsiPackageTest(WineTest):
 
         older = shipped(self.package, OPTIONS.version)
         newer = shipped(self.next_package, self.next_package.name.split("-")[1])
-        ended, log = self.msiexec("/i", self.package)
-        self.assertEqual(ended, 0, log)
+        # Windows Mobile Device Center is not installed: the fix makes no key.
+        ended, log = self.msiexec("/i", self.package, "WMDCFIX=1")
+        self.assertEqual(ended, 0, log[-3000:])
         self.assertEqual(self.installed(), older)
         self.assertEqual(self.values(EVENT_SOURCE_KEY), self.event_source())
+        for name in ("RapiMgr", "WcesComm"):
+            self.assertIsNone(self.values(rf"{SERVICE_KEYS}\{name}"), f"{name}'s key was made")
+        self.assertNotIn(RESTART_FINISHES, log)
 
         case = self.new_case("installed")
         content = random_bytes(CHUNK + 9, 13)
@@ -1070,10 +1079,36 @@ class MsiPackageTest(WineTest):
                 ("/x", self.next_package, 0, ({}, []), None)):
             step = f"msiexec {action} {package.name}"
             ended, log = self.msiexec(action, package)
-            self.assertEqual(ended, status, f"{step}:\n{log}")
+            self.assertEqual(ended, status, f"{step}:\n{log[-3000:]}")
             self.assertEqual(self.installed(), left, step)
             self.assertEqual(self.values(EVENT_SOURCE_KEY), source, step)
         self.assertFalse(self.folder.exists(), "the folder stayed")
+
+    def test_wmdcfix_sets_both_services_and_enables_the_disabled_one(self):
+        services = {"RapiMgr": "demand", "WcesComm": "disabled"}
+        for name, start in services.items():
+            # No such program: the service cannot start, at once.
+            RIG.wine_tool("sc.exe", "create", name, "binpath=",
+                          f"C:\\windows\\{name}-missing.exe", "start=", start)
+            self.addCleanup(RIG.wine_tool, "sc.exe", "delete", name)
+        keys = {name: rf"{SERVICE_KEYS}\{name}" for name in services}
+        before = {name: self.values(key) for name, key in keys.items()}
+        fixed = {name: dict(values, SvcHostSplitDisable=("REG_DWORD", "0x1"))
+                 for name, values in before.items()}
+        fixed["WcesComm"]["Start"] = ("REG_DWORD", "0x2")  # Automatic, as WMDC installs it
+        # Without the property nothing of theirs changes; with it, even where
+        # this version is already installed, both are set (neither can start,
+        # so the log says what finishes the fix); removing FileCopy leaves them.
+        for action, properties, left, notes in (("/i", (), before, set()),
+                                                ("/i", ("WMDCFIX=1",), fixed, set(services)),
+                                                ("/x", (), fixed, set())):
+            step = f"msiexec {action} {' '.join(properties)}"
+            ended, log = self.msiexec(action, self.package, *properties)
+            self.assertEqual(ended, 0, f"{step}:\n{log[-3000:]}")
+            self.assertEqual({name: self.values(key) for name, key in keys.items()}, left, step)
+            said = {name for name in services for line in log.splitlines()
+                    if RESTART_NOTE.format(name) in line and RESTART_FINISHES in line}
+            self.assertEqual(said, notes, step)
 
 
 def interrupt(number, _frame):
