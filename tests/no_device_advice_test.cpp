@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "texts/texts.h"
 
@@ -50,7 +51,7 @@ const char* const kCheckDeviceCenter =
 const char* const kSplit =
     "Windows runs the services RapiMgr and WcesComm in separate processes, where they do not "
     "work together: an administrator must set SvcHostSplitDisable to 1 for both and restart them, "
-    "as README.txt shows";
+    "as README.txt shows, or install FileCopy's MSI with WMDCFIX=1";
 
 DeviceServices Changed(DeviceServices services, void (*change)(DeviceServices&)) {
   change(services);
@@ -84,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                    With(Status::kStopped, Status::kDisabled),
                    "the service WcesComm of Windows Mobile Device Center is disabled: an "
                    "administrator must set its start type to Automatic and start it (net start "
-                   "WcesComm)"},
+                   "WcesComm), or install FileCopy's MSI with WMDCFIX=1"},
         AdviceCase{"Stopped", kFailed, RemoteApiProvider::kDeviceCenter,
                    With(Status::kStopped, Status::kStopped),
                    "the service RapiMgr of Windows Mobile Device Center is not running: an "
@@ -114,5 +115,24 @@ INSTANTIATE_TEST_SUITE_P(
                    "check that the handheld is docked, switched on and unlocked, and that "
                    "ActiveSync shows it as connected"}),
     [](const ::testing::TestParamInfo<AdviceCase>& test) { return test.param.name; });
+
+// An office fixes these two on every PC at once with the MSI: each language
+// says so, and only for them.
+TEST(NoDeviceAdviceInEachLanguage, NamesTheMsiFixForDisabledOrSplitServicesOnly) {
+  const std::pair<DeviceServices, bool> causes[] = {
+      {With(Status::kRunning, Status::kDisabled), true},
+      {Apart(), true},
+      {With(Status::kRunning, Status::kStopped), false},
+      {With(Status::kRunning, Status::kNotInstalled), false}};
+  for (const Language language : {Language::kEnglish, Language::kPolish}) {
+    SetLanguage(language);
+    for (const auto& [services, named] : causes) {
+      const std::string advice =
+          NoDeviceAdvice(kFailed, RemoteApiProvider::kDeviceCenter, services).value_or("");
+      EXPECT_EQ(advice.find("WMDCFIX=1") != std::string::npos, named) << advice;
+    }
+  }
+  SetLanguage(Language::kEnglish);
+}
 
 }  // namespace

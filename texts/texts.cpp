@@ -89,9 +89,11 @@ constexpr Wordings kTexts[] = {
      "uszkodzone (nie ma uslugi {1}): zainstaluj je, skad - podaje README.txt"},
     {Text::kServiceDisabled,
      "the service {1} of Windows Mobile Device Center is disabled: an administrator must set "
-     "its start type to Automatic and start it (net start {1})",
+     "its start type to Automatic and start it (net start {1}), or install FileCopy's MSI with "
+     "WMDCFIX=1",
      "usluga {1} Centrum obslugi urzadzen z systemem Windows Mobile jest wylaczona: administrator "
-     "musi ustawic jej typ uruchomienia na Automatyczny i ja uruchomic (net start {1})"},
+     "musi ustawic jej typ uruchomienia na Automatyczny i ja uruchomic (net start {1}) albo "
+     "zainstalowac pakiet MSI programu FileCopy z WMDCFIX=1"},
     {Text::kServiceStopped,
      "the service {1} of Windows Mobile Device Center is not running: an administrator must "
      "start it (net start {1}) or set its start type to Automatic",
@@ -100,10 +102,11 @@ constexpr Wordings kTexts[] = {
     {Text::kServicesSplit,
      "Windows runs the services RapiMgr and WcesComm in separate processes, where they do not "
      "work together: an administrator must set SvcHostSplitDisable to 1 for both and restart "
-     "them, as README.txt shows",
+     "them, as README.txt shows, or install FileCopy's MSI with WMDCFIX=1",
      "Windows uruchamia uslugi RapiMgr i WcesComm w osobnych procesach, w ktorych nie "
      "wspolpracuja: administrator musi ustawic dla obu SvcHostSplitDisable na 1 i uruchomic je "
-     "ponownie, jak podaje README.txt"},
+     "ponownie, jak podaje README.txt, albo zainstalowac pakiet MSI programu FileCopy z "
+     "WMDCFIX=1"},
     {Text::kCheckHandheld,
      "check that the handheld is docked, switched on and unlocked, and that {1} shows it as "
      "connected",

@@ -642,7 +642,8 @@ SERVICE_CASES = (
      b"administrator must start it (net start RapiMgr) or set its start type to Automatic\r\n"),
     ("disabled", {"RapiMgr": "demand", "WcesComm": "disabled"},
      b"FileCopy: the service WcesComm of Windows Mobile Device Center is disabled: an "
-     b"administrator must set its start type to Automatic and start it (net start WcesComm)\r\n"),
+     b"administrator must set its start type to Automatic and start it (net start WcesComm), or "
+     b"install FileCopy's MSI with WMDCFIX=1\r\n"),
 )
 
 
