@@ -46,7 +46,7 @@ INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES 
 INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('WmdcStartWcesComm', 'WMDCFIX="1" AND WCESCOMMSTART AND NOT REMOVE', 5030)
 INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('WmdcStartRapiMgr', 'WMDCFIX="1" AND RAPIMGRSTART AND NOT REMOVE', 5031)
 -- What a tool returns cannot choose a line of the log, so the log says at
--- each start what finishes the fix if it failed (the installer logs the code).
+-- each start what finishes the fix if it fails.
 CREATE TABLE `ActionText` (`Action` CHAR(72) NOT NULL, `Description` CHAR(0) LOCALIZABLE, `Template` CHAR(0) LOCALIZABLE PRIMARY KEY `Action`)
 INSERT INTO `ActionText` (`Action`, `Description`) VALUES ('WmdcStartWcesComm', 'WMDCFIX: starting the service WcesComm again; if it does not start now, a restart of the PC finishes the fix')
 INSERT INTO `ActionText` (`Action`, `Description`) VALUES ('WmdcStartRapiMgr', 'WMDCFIX: starting the service RapiMgr again; if it does not start now, a restart of the PC finishes the fix')
