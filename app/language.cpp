@@ -1,17 +1,11 @@
 #include "app/language.h"
 
+#include "app/lower_case.h"
+
 namespace {
 
 constexpr std::uint16_t kPrimaryLanguageMask = 0x3FF;
 constexpr std::uint16_t kPolishPrimaryLanguage = 0x15;
-
-// ASCII only: the names compared are, whatever the C locale is.
-std::string LowerCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 bool NamesPolish(const std::string& locale) { return LowerCase(locale).rfind("pl", 0) == 0; }
 

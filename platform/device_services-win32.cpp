@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/advapi-win32.h"
 #include "platform/device_services.h"
 
 namespace platform {
@@ -18,27 +19,6 @@ std::optional<OSVERSIONINFOW> WindowsVersion() {
   if (!GetVersionExW(&version)) return std::nullopt;
   return version;
 }
-
-// advapi32 is loaded only to look, as user32 is only to show a message: most
-// runs need neither. It is a known DLL, so only the system's copy is loaded.
-class Advapi {
- public:
-  Advapi() : module_(LoadLibraryW(L"advapi32.dll")) {}
-  ~Advapi() {
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-  Advapi(const Advapi&) = delete;
-  Advapi& operator=(const Advapi&) = delete;
-
-  template <typename Entry>
-  Entry Find(const char* name) const {
-    if (module_ == nullptr) return nullptr;
-    return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-  }
-
- private:
-  HMODULE module_;
-};
 
 using OpenManagerEntry = SC_HANDLE(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
 using OpenServiceEntry = SC_HANDLE(WINAPI*)(SC_HANDLE, LPCWSTR, DWORD);

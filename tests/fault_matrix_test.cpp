@@ -183,6 +183,9 @@ const FaultCase kFaultCases[] = {
      "cannot connect to the device: no device connected within 1 s", true, kKept, "1"},
     {"DownloadLateDock", kD, kConnectDelay, "300", Setup::kUsual, Effect::kNone, "", true, kKept},
     {"DownloadSlowLink", kD, kCallDelay, "2", Setup::kUsual, Effect::kNone, "", true, kKept},
+    // POSIX keeps no event log: the setting is not even read.
+    {"DownloadEventLogSettingNotRead", kD, "FILECOPY_EVENT_LOG", "bogus", Setup::kUsual,
+     Effect::kNone, "", true, kKept},
     {"DownloadTimeoutNotANumber", kD, nullptr, "", Setup::kUsual, Effect::kFails,
      "FileCopy: FILECOPY_CONNECT_TIMEOUT is \"abc\"", false, kKept, "abc"},
     {"DownloadTimeoutZero", kD, nullptr, "", Setup::kUsual, Effect::kFails,

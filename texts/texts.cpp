@@ -119,6 +119,8 @@ constexpr Wordings kTexts[] = {
     {Text::kLibraryComesWith, "{1} (it comes with {2})", "{1} (dostarcza ja: {2})"},
     {Text::kBadTimeout, "{1} is \"{2}\", not a whole number of seconds from 1 to {3}",
      "{1} ma wartosc \"{2}\", a nie liczbe calkowita sekund od 1 do {3}"},
+    {Text::kBadEventLog, "{1} is \"{2}\", not off, failures or all",
+     "{1} ma wartosc \"{2}\", a nie off, failures ani all"},
     {Text::kLibraryNotLoaded,
      "cannot call {1}: the remote API library \"{2}\" could not be loaded: {3}",
      "nie mozna wywolac {1}: nie mozna zaladowac biblioteki zdalnego API \"{2}\": {3}"},

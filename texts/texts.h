@@ -60,6 +60,7 @@ enum class Text {
   kLinuxRapiLibrary,
   kLibraryComesWith,
   kBadTimeout,
+  kBadEventLog,
   kLibraryNotLoaded,
   kLibraryLacksEntry,
   kLibraryPathNotAbsolute,

@@ -3,7 +3,6 @@
 #include "device/transfer/copy_failure.h"
 #include "device/transfer/copy_outcome.h"
 #include "device/transfer/status_line.h"
-#include "platform/console.h"
 #include "platform/stop.h"
 #include "texts/texts.h"
 
@@ -49,9 +48,9 @@ void CallWatchdog::EndStuck(CopyOutcome outcome, const std::string& what) {
   StatusLine::ClearShown();
   platform::RemoveTemporaryFileNow();
   if (outcome == CopyOutcome::kStopped) {
-    platform::WriteErrorLine(ProgramLine(what));
+    ReportStop(what);
   } else {
-    ReportFailure(what);
+    ReportFailure(outcome, what);
   }
   EndAbruptly(outcome);
 }

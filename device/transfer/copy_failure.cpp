@@ -24,8 +24,18 @@ std::string Describe(const FileFailure& failure) {
 
 std::string ProgramLine(const std::string& text) { return "FileCopy: " + text; }
 
-void ReportFailure(const std::string& description, const std::optional<std::string>& advice) {
-  platform::WriteErrorLine(ProgramLine(description));
-  if (advice) platform::WriteErrorLine(ProgramLine(*advice));
+// The record comes before the window: someone may leave it open for long, or
+// close the console instead, which ends the process there.
+void ReportFailure(CopyOutcome outcome, const std::string& description,
+                   const std::optional<std::string>& advice) {
+  CopyEnd end{outcome, {description}};
+  if (advice) end.lines.push_back(*advice);
+  for (const std::string& line : end.lines) platform::WriteErrorLine(ProgramLine(line));
+  RecordEnd(end);
   ReportCopyError();
+}
+
+void ReportStop(const std::string& line) {
+  platform::WriteErrorLine(ProgramLine(line));
+  RecordEnd({CopyOutcome::kStopped, {line}});
 }

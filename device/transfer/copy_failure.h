@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "device/transfer/copy_outcome.h"
 #include "local/file_failure.h"
 #include "texts/texts.h"
 
@@ -40,7 +41,12 @@ std::string Describe(const FileFailure& failure);
 // A line of the program's own on standard error: its name, then the text.
 std::string ProgramLine(const std::string& text);
 
-// Writes the failure's line to standard error, then its advice, if any, and
-// shows the copy-failure window.
-void ReportFailure(const std::string& description,
+// Writes the failure's line to standard error, then its advice, if any,
+// records the end with its outcome (kFailed or kNoDevice), and shows the
+// copy-failure window.
+void ReportFailure(CopyOutcome outcome, const std::string& description,
                    const std::optional<std::string>& advice = std::nullopt);
+
+// Writes the stop's line to standard error and records the end. No window:
+// the person asked for it.
+void ReportStop(const std::string& line);

@@ -5,9 +5,16 @@
 
 namespace {
 
+std::atomic<EndRecord> g_record{nullptr};
 std::atomic<AbruptEnd> g_end{nullptr};
 
 }  // namespace
+
+void SetEndRecord(EndRecord record) { g_record = record; }
+
+void RecordEnd(const CopyEnd& end) {
+  if (const EndRecord record = g_record) record(end);
+}
 
 void SetAbruptEnd(AbruptEnd end) { g_end = end; }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <optional>
 #include <string>
@@ -14,7 +15,6 @@
 #include "device/transfer/timeouts.h"
 #include "local/local_source.h"
 #include "local/local_target.h"
-#include "platform/console.h"
 #include "platform/stop.h"
 
 namespace {
@@ -32,23 +32,24 @@ void RequireCommonEntries(const TRAPI& api) {
 }
 
 CopyOutcome ReportStopped(Text line) {
-  platform::WriteErrorLine(ProgramLine(Say(line)));
+  ReportStop(Say(line));
   return CopyOutcome::kStopped;
 }
 
 // A stop is no failure: the person asked for it, so no window. A call that a
 // stop's signal cut short fails because of the stop, so a stop requested by
-// then wins over the failure that follows it.
+// then wins over the failure that follows it. copy returns the bytes copied.
 template <typename Copy>
 CopyOutcome Guarded(Copy copy) {
   const auto failed = [](const std::string& description, CopyOutcome outcome,
                          const std::optional<std::string>& advice = std::nullopt) {
     if (platform::StopRequested()) return ReportStopped(Text::kStoppedBeforeComplete);
-    ReportFailure(description, advice);
+    ReportFailure(outcome, description, advice);
     return outcome;
   };
+  std::uint64_t bytes = 0;
   try {
-    copy();
+    bytes = copy();
   } catch (const platform::Stopped&) {
     return ReportStopped(Text::kStoppedBeforeComplete);
   } catch (const FileFailure& failure) {
@@ -61,6 +62,7 @@ CopyOutcome Guarded(Copy copy) {
     return failed(Say(Text::kUnexpectedFailure), CopyOutcome::kFailed);
   }
   if (platform::StopRequested()) return ReportStopped(Text::kStoppedAfterComplete);
+  RecordEnd({CopyOutcome::kCopied, {}, bytes});
   return CopyOutcome::kCopied;
 }
 
@@ -76,16 +78,19 @@ CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std:
     connection.Open();
     DeviceFile device(api, source, kRapiOpenAlways, Quoted(source));
     CopyProgress progress([&] { return device.Size(); });
+    std::uint64_t copied = 0;
     for (;;) {
       platform::ThrowIfStopRequested();
       const std::size_t count = device.Read(buffer.data(), buffer.size());
       if (count == 0) break;
       local.Write(buffer.data(), count);
       progress.Advance(count);
+      copied += count;
     }
     device.Close();
     local.Commit();
     connection.Close();
+    return copied;
   });
 }
 
@@ -99,15 +104,18 @@ CopyOutcome UploadFile(const TRAPI& api, const std::string& source, const std::s
     connection.Open();
     DeviceTarget device(api, target);
     CopyProgress progress([&] { return local.Size(); });
+    std::uint64_t copied = 0;
     for (;;) {
       platform::ThrowIfStopRequested();
       const std::size_t count = local.Read(buffer.data(), buffer.size());
       if (count == 0) break;
       device.Write(buffer.data(), count);
       progress.Advance(count);
+      copied += count;
     }
     device.Commit();
     local.Close();
     connection.Close();
+    return copied;
   });
 }

@@ -85,3 +85,18 @@ def version_blocks(data, offset=0):
         children.append(version_blocks(data, child))
         child = aligned(child + struct.unpack_from("<H", data, child)[0])
     return key, value, children
+
+
+def message_table(data):
+    """A message table resource as {ID: text}."""
+    (blocks,) = struct.unpack_from("<I", data, 0)
+    messages = {}
+    for block in range(blocks):
+        low, high, offset = struct.unpack_from("<III", data, 4 + 12 * block)
+        for message in range(low, high + 1):
+            length, flags = struct.unpack_from("<HH", data, offset)
+            text = data[offset + 4:offset + length]
+            messages[message] = (text.decode("utf-16-le") if flags & 1
+                                 else text.decode("latin-1")).rstrip("\0")
+            offset += length
+    return messages

@@ -28,7 +28,7 @@ import zipfile
 from pathlib import Path
 from xml.etree import ElementTree
 
-from pe_file import PeFile, version_blocks
+from pe_file import PeFile, message_table, version_blocks
 from rig import LAYOUTS, Console, Rig, windows_path
 
 SKIP_EXIT = 77
@@ -40,6 +40,19 @@ STAGED_IMPORT = "\\Tarvel\\remanx.exp.filecopy"
 CAPTION = "Filecopy"
 # Wine's msgbox trace prints each non-ASCII UTF-16 unit as \XXXX.
 MESSAGE_TRACE = 'trace:msgbox:MSGBOX_OnInit L"B\\0142\\0105d podczas kopiowania pliku"'
+# Wine keeps no Application log, but says what each ReportEventW call wrote:
+# its type and ID in a fixme of advapi, then each line of its strings on the
+# eventlog channel (err: an error, warn: a warning, trace: information).
+EVENT_DEBUG = "fixme+advapi,err+eventlog,warn+eventlog,trace+eventlog"
+EVENT_TYPES = {1: "error", 2: "warning", 4: "information"}
+# The event of each failure's exit status, of a stop and of a copy made, as
+# README.txt lists them.
+FAILURE_EVENTS = {1: ("error", 101), 2: ("warning", 102)}
+STOP_EVENT = ("warning", 103)
+COPY_EVENT = ("information", 100)
+# The message table's languages, and how many inserts each event's message takes.
+MESSAGE_LANGUAGES = {0x409: "English", 0x415: "Polish"}
+EVENT_INSERTS = {100: 4, 101: 3, 102: 3, 103: 3}
 USAGE = (
     "*** Program do kopiowania plikow dla aplikacji Remanex ***\n"
     "\nOpcje wywolania: \n"
@@ -68,9 +81,9 @@ LOCAL_NAMES = {"C.UTF-8": "zażółć_日本.txt", "pl_PL.UTF-8": "spis_łódź.
 # Windows 2000 or earlier, or XP: MSDN's "Minimum supported client" says so for
 # CreateThread, GetCurrentProcess, GetVersionExW, TerminateProcess, CompareFileTime,
 # GetFileType and GetProcessTimes too). A new import fails the test until it has
-# been checked the same way and added here. advapi32's service and registry calls,
-# and what came after XP (the Restart Manager, GetFinalPathNameByHandleW,
-# QueryFullProcessImageNameW), are found at run time.
+# been checked the same way and added here. advapi32's service, registry and
+# event log calls, and what came after XP (the Restart Manager,
+# GetFinalPathNameByHandleW, QueryFullProcessImageNameW), are found at run time.
 XP_SP3_IMPORTS = {
     "kernel32.dll": set("""
         CloseHandle CompareFileTime CreateEventW CreateFileA CreateFileW CreateSemaphoreW
@@ -110,6 +123,7 @@ WIN64_TEST_BUILD_IMPORTS = {
                       .split()),
 }
 MANIFEST_ARCHITECTURES = {0x014C: "x86", 0x8664: "amd64"}
+RT_MESSAGETABLE = 11
 RT_VERSION = 16
 RT_MANIFEST = 24
 ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
@@ -144,6 +158,38 @@ def random_bytes(size, seed):
 
 def files_in(folder):
     return sorted(os.listdir(folder))
+
+
+# How Wine's debug output writes the characters it escapes (\XXXX: UTF-16).
+ESCAPES = {"\\": "\\", '"': '"', "r": "\r", "n": "\n", "t": "\t"}
+
+
+def events(stderr):
+    """The events a run wrote under EVENT_DEBUG, each (type, ID, [strings])."""
+    written = []
+    for line in stderr.splitlines():
+        call = re.search(r":fixme:advapi:ReportEventW \(\w+,0x(\w{4}),0x\w{4},0x(\w{8}),", line)
+        if call:
+            written.append((EVENT_TYPES[int(call.group(1), 16)], int(call.group(2), 16), []))
+            continue
+        piece = re.search(r':(?:err|warn|trace):eventlog:ReportEventW L"(.*)"(\.\.\.)?$', line)
+        if piece and written:
+            strings = written[-1][2]
+            text = re.sub(r'\\(\\|"|r|n|t|[0-9a-fA-F]{4})', lambda escape: ESCAPES.get(
+                escape.group(1)) or chr(int(escape.group(1), 16)), piece.group(1))
+            text += piece.group(2) or ""  # cut short by Wine
+            # Wine writes a string a line at a time.
+            if strings and strings[-1].endswith("\n"):
+                strings[-1] += text
+            else:
+                strings.append(text)
+    return written
+
+
+def said(result):
+    """The program's lines on standard error as one text, without its name."""
+    return "\r\n".join(line.decode("utf-8")[len("FileCopy: "):].rstrip("\r\n")
+                       for line in result.error_lines())
 
 
 def download_calls(size):
@@ -258,6 +304,19 @@ class ProgramFileTest(unittest.TestCase):
         self.assertEqual(table[0].upper(), f"{language:04X}{codepage:04X}",
                          "the string table and the translation name different languages")
 
+    def test_message_table_has_each_event_in_english_and_polish(self):
+        tables = {key[2]: message_table(data) for key, data in self.resources.items()
+                  if key[0] == RT_MESSAGETABLE}
+        self.assertEqual(sorted(tables), sorted(MESSAGE_LANGUAGES))
+        for language, messages in tables.items():
+            with self.subTest(language=MESSAGE_LANGUAGES[language]):
+                self.assertEqual(sorted(messages), sorted(EVENT_INSERTS))
+                for number, inserts in EVENT_INSERTS.items():
+                    self.assertEqual(sorted(set(re.findall(r"%([1-9])", messages[number]))),
+                                     [str(insert) for insert in range(1, inserts + 1)], number)
+        for number in EVENT_INSERTS:
+            self.assertNotEqual(tables[0x409][number], tables[0x415][number], "not translated")
+
     def test_manifest_is_one_that_windows_xp_to_11_accept(self):
         manifests = [(key, data) for key, data in self.resources.items() if key[0] == RT_MANIFEST]
         self.assertEqual([key[1] for key, _ in manifests], [1], "expected one manifest, id 1")
@@ -327,23 +386,25 @@ class Case:
     def calls(self):
         return self.log.read_text("utf-8").splitlines() if self.log.exists() else []
 
-    def environment(self, debug, locale, bound, faults, call_bound=None):
+    def environment(self, debug, locale, bound, faults, call_bound=None, event_log=None):
         env = RIG.environment(debug, self.simulator(**faults), locale)
-        if bound is not None:
-            env["FILECOPY_CONNECT_TIMEOUT"] = bound
-        if call_bound is not None:
-            env["FILECOPY_CALL_TIMEOUT"] = call_bound
+        for name, value in (("FILECOPY_CONNECT_TIMEOUT", bound),
+                            ("FILECOPY_CALL_TIMEOUT", call_bound),
+                            ("FILECOPY_EVENT_LOG", event_log)):
+            if value is not None:
+                env[name] = value
         return env
 
     def start(self, *arguments, debug="-all", cwd=None, locale="C.UTF-8", program=None,
-              bound=None, call_bound=None, **faults):
-        env = self.environment(debug, locale, bound, faults, call_bound)
+              bound=None, call_bound=None, event_log=None, **faults):
+        env = self.environment(debug, locale, bound, faults, call_bound, event_log)
         return RIG.start_program(arguments, cwd or self.local, env, self.folder, program)
 
-    def console(self, *arguments, stderr_to_console=False, locale="C.UTF-8", **faults):
+    def console(self, *arguments, stderr_to_console=False, locale="C.UTF-8", debug="-all",
+                **faults):
         """The program in a console; its standard error to a file unless asked."""
         stderr = None if stderr_to_console else self.folder / "stderr"
-        return Console(RIG, self.folder, arguments, self.environment("-all", locale, None, faults),
+        return Console(RIG, self.folder, arguments, self.environment(debug, locale, None, faults),
                        self.local, stderr)
 
     def run(self, *arguments, timeout=60, **options):
@@ -364,8 +425,9 @@ class WineTest(unittest.TestCase):
                          **options):
         """Runs a copy that must fail: it shows the message window, waits for
         it, ends with status (1, or 2 for no device) once key answers it, and
-        says why on stderr, in lines lines (a second one: the advice)."""
-        running = case.start(*arguments, debug="-all,+msgbox", **options)
+        says why on stderr, in lines lines (a second one: the advice), which
+        one event of the status's type holds (none with event_log="off")."""
+        running = case.start(*arguments, debug="-all,+msgbox," + EVENT_DEBUG, **options)
         try:
             deadline = time.monotonic() + 45
             windows = []
@@ -399,6 +461,8 @@ class WineTest(unittest.TestCase):
         self.assertEqual(len(result.error_lines()), lines, result.describe())
         self.assertTrue(result.error_lines()[0].endswith(b"\r\n"), result.describe())
         self.assertEqual(RIG.visible_windows(), [], "a window stayed open")
+        self.assertEqual(events(result.stderr), [] if options.get("event_log") == "off" else [
+            FAILURE_EVENTS[status] + (arguments[:2] + [said(result)],)], result.describe())
         return result
 
 
@@ -428,11 +492,12 @@ class UsageTest(WineTest):
         for arguments in self.ARGUMENT_LISTS:
             with self.subTest(arguments=arguments):
                 case = self.new_case("usage")
-                result = case.run(*arguments, debug="-all,+loaddll", timeout=30)
+                result = case.run(*arguments, debug="-all,+loaddll," + EVENT_DEBUG, timeout=30)
                 self.assertEqual(result.status, 0, result.describe())
                 self.assertEqual(result.stdout, USAGE)
                 self.assertLess(result.elapsed, 15)
                 self.assertEqual(result.error_lines(), [])
+                self.assertEqual(events(result.stderr), [])
                 # The usage screen never touches the remote library.
                 self.assertNotIn("rapi.dll", result.stderr.lower())
                 self.assertFalse(case.log.exists())
@@ -460,8 +525,10 @@ class TransferTest(WineTest):
                 case = self.new_case(f"download-{size}")
                 content = random_bytes(size, size + 1)
                 (case.tarvel / DEVICE_EXPORT).write_bytes(content)
-                result = case.run("-d", "stock.txt")
+                result = case.run("-d", "stock.txt", debug="-all," + EVENT_DEBUG)
                 self.assertSucceeded(result)
+                # By default a copy made writes no event.
+                self.assertEqual(events(result.stderr), [])
                 self.assertEqual((case.local / "stock.txt").read_bytes(), content)
                 self.assertEqual(files_in(case.local), ["stock.txt"])
                 self.assertEqual((case.tarvel / DEVICE_EXPORT).read_bytes(), content)
@@ -473,8 +540,12 @@ class TransferTest(WineTest):
                 case = self.new_case(f"upload-{size}")
                 content = random_bytes(size, size + 2)
                 (case.local / "stock.txt").write_bytes(content)
-                result = case.run("-u", "stock.txt")
+                result = case.run("-u", "stock.txt", debug="-all," + EVENT_DEBUG, event_log="all")
                 self.assertSucceeded(result)
+                ((kind, number, strings),) = events(result.stderr)
+                self.assertEqual((kind, number), COPY_EVENT)
+                self.assertEqual(strings[:3], ["-u", "stock.txt", str(size)])
+                self.assertRegex(strings[3], r"^\d+\.\d$", "the seconds it took")
                 self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
                 self.assertEqual((case.local / "stock.txt").read_bytes(), content)
                 self.assertEqual(files_in(case.tarvel), [DEVICE_IMPORT])
@@ -555,7 +626,7 @@ class FailureTest(WineTest):
     def test_when_the_handheld_is_locked(self):
         case = self.download_case("locked")
         result = self.fail_with_window(case, ["-d", "stock.txt"], "Return", status=2, lines=2,
-                                       CONNECT_RESULT="0x80070056")
+                                       event_log="off", CONNECT_RESULT="0x80070056")
         self.assertIn(b"the connection failed with 0x80070056", result.error_lines()[0])
         self.assertEqual(result.error_lines()[1],
                          b"FileCopy: the handheld is locked: unlock it and run again\r\n")
@@ -588,6 +659,16 @@ class FailureTest(WineTest):
         self.assertIn(b'FILECOPY_CONNECT_TIMEOUT is "10s"', result.error_lines()[0])
         self.assertTargetIntact(case)
         self.assertEqual(case.calls(), [], "the device was contacted")
+
+    def test_when_the_event_log_setting_is_unknown(self):
+        for locale, line in BAD_EVENT_LOG_LINES.items():
+            with self.subTest(locale=locale):
+                case = self.download_case(f"bad-event-log-{locale}")
+                result = self.fail_with_window(case, ["-d", "stock.txt"], "Return",
+                                               locale=locale, event_log="of")
+                self.assertEqual(result.error_lines()[0], line)
+                self.assertTargetIntact(case)
+                self.assertEqual(case.calls(), [], "the device was contacted")
 
     def test_when_a_device_read_fails_part_way(self):
         case = self.download_case("read")
@@ -631,6 +712,9 @@ class FailureTest(WineTest):
         self.assertEqual(case.calls(), [])
 
 
+BAD_EVENT_LOG_LINES = {
+    "C.UTF-8": b'FileCopy: FILECOPY_EVENT_LOG is "of", not off, failures or all\r\n',
+    "pl_PL.UTF-8": b'FileCopy: FILECOPY_EVENT_LOG ma wartosc "of", a nie off, failures ani all\r\n'}
 # What a failed call is followed by: the link held, the device gave no reason.
 FAILURE_ASKED = ["CeRapiGetError() = 0x00000000", "CeGetLastError() = 0"]
 NO_DEVICE_CENTER = (b"FileCopy: Windows Mobile Device Center is not installed or is damaged (there "
@@ -655,12 +739,15 @@ class UnattendedTest(WineTest):
     def test_a_failure_ends_by_itself_with_its_line_and_no_window(self):
         case = self.new_case("failure")
         (case.local / "stock.txt").write_bytes(b"old")
-        result = case.start(windows_path(RIG.program), "-d", "stock.txt", debug="-all,+msgbox",
-                            bound="10s", program=Path(OPTIONS.invisible_station).resolve()
-                            ).finish(60)
+        result = case.start(windows_path(RIG.program), "-d", "stock.txt",
+                            debug="-all,+msgbox," + EVENT_DEBUG, bound="10s",
+                            program=Path(OPTIONS.invisible_station).resolve()).finish(60)
         self.assertEqual(result.status, 1, result.describe())
         self.assertEqual(len(result.error_lines()), 1, result.describe())
         self.assertIn(b'FILECOPY_CONNECT_TIMEOUT is "10s"', result.error_lines()[0])
+        # What the task's administrator finds in the Application log.
+        self.assertEqual(events(result.stderr),
+                         [FAILURE_EVENTS[1] + (["-d", "stock.txt", said(result)],)])
         self.assertNotIn("MSGBOX_OnInit", result.stderr, "a message window was shown")
         self.assertEqual(RIG.visible_windows(), [])
         self.assertEqual(case.calls(), [])
@@ -876,7 +963,8 @@ class StopTest(WineTest):
                 libraries = ({"rapi.dll": Path(OPTIONS.dll_without_init_ex).resolve()}
                              if moment == "in-ceRapiInit" else {"rapi.dll": RIG.dll})
                 with SystemLibraries(libraries):
-                    console = case.console(option, "stock.txt", locale=locale, **faults)
+                    console = case.console(option, "stock.txt", locale=locale,
+                                           debug="-all," + EVENT_DEBUG, **faults)
                     if state == "connecting":
                         started = console.wait_for(
                             lambda: any(name.startswith("stock.txt.filecopy-")
@@ -893,7 +981,11 @@ class StopTest(WineTest):
                                     "Ctrl+C did not end it")
                 self.assertLess(time.monotonic() - stopped_at, 5)
                 self.assertEqual(console.status(), 1)
-                self.assertEqual((case.folder / "stderr").read_bytes(), STOPPED_LINES[locale])
+                written = (case.folder / "stderr").read_bytes()
+                self.assertEqual(re.sub(rb"(?m)^\w+:(fixme|err|warn|trace):.*\n", b"", written),
+                                 STOPPED_LINES[locale])
+                self.assertEqual(events(written.decode("utf-8")), [STOP_EVENT + (
+                    [option, "stock.txt", STOPPED_LINES[locale].decode()[10:-2]],)])
                 self.assertEqual(RIG.visible_windows(), [], "a window was shown")
                 for folder, files in before.items():
                     self.assertEqual(snapshot(folder), files, f"{folder.name} changed")
