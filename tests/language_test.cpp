@@ -30,11 +30,16 @@ Locale Posix(std::optional<std::string> lc_all, std::optional<std::string> lc_me
   return {std::nullopt, std::move(lc_all), std::move(lc_messages), std::move(lang)};
 }
 
+using SystemTexts = platform::SystemTextLanguage;
+constexpr SystemTexts kUsers = SystemTexts::kUsers;
+
 struct LanguageCase {
   const char* name;
   std::optional<std::string> chosen;  // FILECOPY_LANGUAGE
   Locale locale;
   Language expected;
+  // The system's own texts: the user's only where the run speaks the user's Polish.
+  SystemTexts system_texts = SystemTexts::kEnglish;
 };
 
 std::ostream& operator<<(std::ostream& out, const LanguageCase& test) { return out << test.name; }
@@ -42,30 +47,34 @@ std::ostream& operator<<(std::ostream& out, const LanguageCase& test) { return o
 class LanguageChoice : public ::testing::TestWithParam<LanguageCase> {};
 
 TEST_P(LanguageChoice, FollowsTheOverrideThenTheSystem) {
-  EXPECT_EQ(ChooseLanguage(GetParam().chosen, GetParam().locale), GetParam().expected);
+  const Language language = ChooseLanguage(GetParam().chosen, GetParam().locale);
+  EXPECT_EQ(language, GetParam().expected);
+  EXPECT_EQ(SystemTextsFor(language, GetParam().locale), GetParam().system_texts);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, LanguageChoice,
     ::testing::Values(
         // Windows: the primary language of the user's UI language; every Polish sublanguage.
-        LanguageCase{"WindowsPolish", std::nullopt, Windows(0x0415), kPl},
-        LanguageCase{"WindowsPolishNeutral", std::nullopt, Windows(0x0015), kPl},
+        LanguageCase{"WindowsPolish", std::nullopt, Windows(0x0415), kPl, kUsers},
+        LanguageCase{"WindowsPolishNeutral", std::nullopt, Windows(0x0015), kPl, kUsers},
         LanguageCase{"WindowsEnglish", std::nullopt, Windows(0x0409), kEn},
         LanguageCase{"WindowsGerman", std::nullopt, Windows(0x0407), kEn},
         // 0x0515 shares Polish's low byte but is another primary language.
         LanguageCase{"WindowsNotPolishBeyondTheLowByte", std::nullopt, Windows(0x0515), kEn},
         // POSIX: the first of LC_ALL, LC_MESSAGES and LANG that is set decides alone.
-        LanguageCase{"LangPolish", std::nullopt, Posix({}, {}, "pl_PL.UTF-8"), kPl},
+        LanguageCase{"LangPolish", std::nullopt, Posix({}, {}, "pl_PL.UTF-8"), kPl, kUsers},
         LanguageCase{"LcAllBeforeLang", std::nullopt, Posix("C", {}, "pl_PL.UTF-8"), kEn},
-        LanguageCase{"LcAllPolish", std::nullopt, Posix("pl_PL", "en_US", "en_US"), kPl},
+        LanguageCase{"LcAllPolish", std::nullopt, Posix("pl_PL", "en_US", "en_US"), kPl, kUsers},
         LanguageCase{"LcMessagesBeforeLang", std::nullopt, Posix({}, "en_GB", "pl_PL"), kEn},
-        LanguageCase{"LcMessagesPolish", std::nullopt, Posix({}, "pl_PL.UTF-8", "C"), kPl},
+        LanguageCase{"LcMessagesPolish", std::nullopt, Posix({}, "pl_PL.UTF-8", "C"), kPl, kUsers},
         LanguageCase{"NothingSet", std::nullopt, Posix({}, {}, {}), kEn},
         // The override, in any case, before either; anything else is no override.
         LanguageCase{"OverridePolish", "pl", Posix({}, {}, "C"), kPl},
+        LanguageCase{"OverridePolishOnGermanWindows", "pl", Windows(0x0407), kPl},
+        LanguageCase{"OverrideEnglishUnderAPolishLocale", "en", Posix({}, {}, "pl_PL.UTF-8"), kEn},
         LanguageCase{"OverrideEnglishOnPolishWindows", "EN", Windows(0x0415), kEn},
-        LanguageCase{"OverrideUnknown", "de", Posix({}, {}, "pl_PL"), kPl}),
+        LanguageCase{"OverrideUnknown", "de", Posix({}, {}, "pl_PL"), kPl, kUsers}),
     [](const ::testing::TestParamInfo<LanguageCase>& test) {
       return std::string(test.param.name);
     });
