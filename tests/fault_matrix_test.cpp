@@ -666,7 +666,8 @@ TEST_P(FaultWithoutTerminal, ReportsOnStandardErrorAndLeavesBothSidesAsExpected)
   if (HeldForGood(row)) {
     EXPECT_GE(took, kHeldFor) << "the program that holds it was not waited for";
   } else if (HeldForASecond(row)) {
-    EXPECT_GE(took, kLetGoAfter) << "the program that held it was not waited for";
+    // Less what passed between the hold and the start.
+    EXPECT_GE(took, kLetGoAfter - 100ms) << "the program that held it was not waited for";
   }
 }
 
