@@ -14,6 +14,8 @@
 #include "platform/event_log.h"
 #include "platform/monotonic_clock.h"
 #include "platform/stop.h"
+#include "platform/system_error.h"
+#include "platform/user_locale.h"
 #include "texts/texts.h"
 
 namespace {
@@ -63,8 +65,11 @@ int RunFileCopy(const std::vector<std::string>& arguments) {
     ShowUsage();
     return kExitSuccess;
   }
-  SetLanguage(ChooseLanguage(platform::EnvironmentVariable("FILECOPY_LANGUAGE"),
-                             platform::CurrentUserLocale()));
+  const platform::UserLocale locale = platform::CurrentUserLocale();
+  const Language language =
+      ChooseLanguage(platform::EnvironmentVariable("FILECOPY_LANGUAGE"), locale);
+  SetLanguage(language);
+  platform::SetSystemTextLanguage(SystemTextsFor(language, locale));
   // Ctrl+C stays a key on the usage screen; during a copy it stops the copy.
   const platform::StopHandling stops(ProgramLine(Say(Text::kStoppedBeforeComplete)));
   // Where the system keeps no log, the variable is not even read.

@@ -28,3 +28,9 @@ Language ChooseLanguage(const std::optional<std::string>& chosen,
   }
   return Language::kEnglish;
 }
+
+platform::SystemTextLanguage SystemTextsFor(Language run, const platform::UserLocale& locale) {
+  return run == Language::kPolish && ChooseLanguage(std::nullopt, locale) == Language::kPolish
+             ? platform::SystemTextLanguage::kUsers
+             : platform::SystemTextLanguage::kEnglish;
+}

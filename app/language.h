@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/system_error.h"
 #include "platform/user_locale.h"
 #include "texts/texts.h"
 
@@ -12,3 +13,9 @@
 // that is set), and English everywhere else.
 Language ChooseLanguage(const std::optional<std::string>& chosen,
                         const platform::UserLocale& locale);
+
+// The language the system's own texts are asked for in: the user's where the
+// run speaks it too (a Polish run on a Polish system), English otherwise, so
+// that a line never mixes the program's Polish with another language, nor
+// the program's English with Polish.
+platform::SystemTextLanguage SystemTextsFor(Language run, const platform::UserLocale& locale);

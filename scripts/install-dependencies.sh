@@ -20,8 +20,8 @@ log=build/install-dependencies.log
 
 packages_of() {
   case $1 in
-    posix) echo cmake g++ make libgtest-dev python3 git man-db groff-base locales-all strace time \
-      clang-tidy clang-format cppcheck ;;
+    posix) echo cmake g++ make libgtest-dev python3 git man-db groff-base locales-all libc-l10n \
+      strace time clang-tidy clang-format cppcheck ;;
     windows) echo g++-mingw-w64-i686 python3 wixl msitools faketime debootstrap ;;
     wine32) echo wine wine32:i386 xvfb xdotool tmux imagemagick locales-all ;;
     windows64) echo g++-mingw-w64-x86-64 wine wine64 xvfb xdotool tmux imagemagick locales-all ;;

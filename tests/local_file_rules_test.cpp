@@ -92,6 +92,8 @@ struct TemporaryCase {
   bool ours;
 };
 
+std::ostream& operator<<(std::ostream& out, const TemporaryCase& test) { return out << test.name; }
+
 class TemporaryNameRule : public ::testing::TestWithParam<TemporaryCase> {};
 
 TEST_P(TemporaryNameRule, AreTheTargetsOwnAndNoOtherFiles) {
@@ -107,6 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TemporaryCase{"OfATargetEndingAlike", "old-stock.txt.filecopy-a1b2c3", false},
                       TemporaryCase{"OfATargetBeginningAlike", "stock.txt.1.filecopy-a1b2c3",
                                     false},
+                      // Another target's, whose name is as long.
+                      TemporaryCase{"OfATargetAsLong", "stack.txt.filecopy-a1b2c3", false},
                       TemporaryCase{"TooShort", "stock.txt.filecopy-a1b2c", false},
                       TemporaryCase{"TooLong", "stock.txt.filecopy-a1b2c3d", false},
                       TemporaryCase{"NotLettersOrDigits", "stock.txt.filecopy-a1b2c-", false},

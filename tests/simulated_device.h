@@ -18,8 +18,9 @@ class SimulatedDevice {
     setenv("FILECOPY_SIM_LOG", log().c_str(), 1);
     for (const char* fault : kFaults) unsetenv(fault);
     // The program's lines in English, whatever the machine's locale, unless
-    // a test asks for Polish.
+    // a test asks for Polish; the system's reasons in English in either.
     setenv("FILECOPY_LANGUAGE", "en", 1);
+    setenv("LC_ALL", "C", 1);
   }
   ~SimulatedDevice() {
     for (const char* fault : kFaults) unsetenv(fault);

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "device/remote_api/trapi.h"
+#include "device/transfer/timeouts.h"
 #include "tests/reported_errors.h"
 #include "tests/simulated_device.h"
 
@@ -163,6 +166,18 @@ TEST_F(TransferTest, DownloadThroughALinkReplacesTheFileItNames) {
   EXPECT_TRUE(std::filesystem::is_symlink(device_.Local("link.txt")));
   EXPECT_EQ(ReadFileBytes(device_.Local("real.txt")), "new");
   EXPECT_EQ(FileNamesIn(device_.local_folder()), (std::set<std::string>{"link.txt", "real.txt"}));
+}
+
+// Every other test sets its own bounds. Unset or empty, a call may take a
+// minute, and the wait for a device is as long as the library's.
+TEST(Timeouts, UnsetOrEmptyAreAMinuteForACallAndTheLibrarysForTheConnection) {
+  const SimulatedDevice device;  // which unsets both
+  EXPECT_EQ(CallTimeout(), std::chrono::seconds(60));
+  EXPECT_EQ(ConnectTimeout(), std::nullopt);
+  SimulatedDevice::Inject("FILECOPY_CALL_TIMEOUT", "");
+  SimulatedDevice::Inject("FILECOPY_CONNECT_TIMEOUT", "");
+  EXPECT_EQ(CallTimeout(), std::chrono::seconds(60));
+  EXPECT_EQ(ConnectTimeout(), std::nullopt);
 }
 
 }  // namespace

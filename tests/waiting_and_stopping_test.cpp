@@ -45,6 +45,8 @@ constexpr const char* kStoppedLine = "FileCopy: copy stopped before it was compl
 constexpr const char* kStoppedLineInPolish =
     "FileCopy: kopiowanie przerwane przed jego zakonczeniem\n";
 constexpr const char* kStoppedAfterLine = "FileCopy: copy stopped after it was complete\n";
+constexpr const char* kStoppedAfterLineInPolish =
+    "FileCopy: kopiowanie przerwane po jego zakonczeniu\n";
 
 // strace, for the moments it holds the program in by delaying one call. A
 // sanitized build's leak check cannot run under a tracer.
@@ -283,9 +285,9 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
   EXPECT_LT(Clock::now() - signalled, kStopsWithin);
 
   const bool complete = moment == Moment::kAfterRename;
-  EXPECT_EQ(Errors(), complete               ? kStoppedAfterLine
-                      : GetParam().in_polish ? kStoppedLineInPolish
-                                             : kStoppedLine);
+  const bool in_polish = GetParam().in_polish;
+  EXPECT_EQ(Errors(), complete ? (in_polish ? kStoppedAfterLineInPolish : kStoppedAfterLine)
+                               : (in_polish ? kStoppedLineInPolish : kStoppedLine));
   EXPECT_EQ(Differences(local, Local()), "") << "local folder";
   EXPECT_EQ(Differences(device, Device()), "") << "device";
   // A stop inside CeRapiInit or a hanging call ends the process there;
@@ -318,6 +320,7 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"QuitUploading", SIGQUIT, Moment::kUploading},
         StopCase{"TermBetweenFlushAndRename", SIGTERM, Moment::kBetweenFlushAndRename},
         StopCase{"TermAfterTheDownloadIsInPlace", SIGTERM, Moment::kAfterRename},
+        StopCase{"InterruptAfterTheDownloadIsInPlaceInPolish", SIGINT, Moment::kAfterRename, true},
         StopCase{"TermBetweenCloseAndReplaceOnTheDevice", SIGTERM, Moment::kBetweenCloseAndReplace},
         StopCase{"TermBeforeADeviceReadThatFails", SIGTERM, Moment::kBeforeAFailure},
         StopCase{"TermWhileOpeningAFifo", SIGTERM, Moment::kOpeningAFifo},
@@ -353,13 +356,17 @@ std::ostream& operator<<(std::ostream& out, const KillCase& test) { return out <
 
 class KilledCopy : public RunningCopy, public ::testing::WithParamInterface<KillCase> {};
 
-// Abandoned, so taken if it were mistaken for the target's own.
-constexpr const char* kOtherTargetsTemporaryFile = "old-stock.txt.filecopy-a1b2c3";
+// Abandoned, so taken if it were mistaken for the target's own: one whose
+// name ends alike, and one whose name is as long.
+const char* const kOtherTargetsTemporaryFiles[] = {"old-stock.txt.filecopy-a1b2c3",
+                                                   "stack.txt.filecopy-a1b2c3"};
 
 TEST_P(KilledCopy, LeavesATemporaryFileThatTheNextDownloadRemoves) {
   const KillCase& row = GetParam();
   WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
-  WriteFileBytes(device_.Local(kOtherTargetsTemporaryFile), "another target's");
+  for (const char* name : kOtherTargetsTemporaryFiles) {
+    WriteFileBytes(device_.Local(name), "another target's");
+  }
   if (row.link) {
     WriteFileBytes(device_.Local(row.replaced), "old");
     fs::create_symlink(row.replaced, device_.Local(row.target));

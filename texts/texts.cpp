@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <iterator>
+#include <string_view>
 
 namespace {
 
@@ -42,12 +43,12 @@ constexpr Wordings kTexts[] = {
     {Text::kDeviceRefusedOpen, "the device refused to open it", "terminal odmowil jego otwarcia"},
     {Text::kDeviceReadFailed, "the device reported a read failure",
      "terminal zglosil blad odczytu"},
-    {Text::kDeviceReadTooMuch, "the device returned {1} bytes for a read of {2}",
-     "terminal zwrocil {1} bajtow przy odczycie {2}"},
+    {Text::kDeviceReadTooMuch, "the device returned {1:byte|bytes} for a read of {2:byte|bytes}",
+     "terminal zwrocil {1:bajt|bajty|bajtow} przy odczycie {2:bajtu|bajtow|bajtow}"},
     {Text::kDeviceWriteFailed, "the device reported a write failure",
      "terminal zglosil blad zapisu"},
-    {Text::kDeviceStoredLess, "the device stored only {1} of {2} bytes",
-     "terminal zapisal tylko {1} z {2} bajtow"},
+    {Text::kDeviceStoredLess, "the device stored only {1} of {2:byte|bytes}",
+     "terminal zapisal tylko {1} z {2:bajtu|bajtow|bajtow}"},
     {Text::kDeviceCloseFailed, "the device reported a failure", "terminal zglosil blad"},
     {Text::kDeviceKeptOldFile, "the device did not delete it and would not move {1} into its place",
      "terminal go nie usunal i nie przeniosl {1} na jego miejsce"},
@@ -139,8 +140,9 @@ constexpr Wordings kTexts[] = {
      "kopiowanie przerwane po jego zakonczeniu"},
     {Text::kWaitingForDevice, "Waiting for the connection to the handheld... (Ctrl+C stops)",
      "Czekam na polaczenie z terminalem... (Ctrl+C przerywa)"},
-    {Text::kCopiedOf, "Copied {1} of {2} bytes ({3}%)", "Skopiowano {1} z {2} bajtow ({3}%)"},
-    {Text::kCopied, "Copied {1} bytes", "Skopiowano {1} bajtow"},
+    {Text::kCopiedOf, "Copied {1} of {2:byte|bytes} ({3}%)",
+     "Skopiowano {1} z {2:bajtu|bajtow|bajtow} ({3}%)"},
+    {Text::kCopied, "Copied {1:byte|bytes}", "Skopiowano {1:bajt|bajty|bajtow}"},
 };
 
 constexpr bool InOrder() {
@@ -153,6 +155,54 @@ constexpr bool InOrder() {
 static_assert(InOrder(), "every text has its row, in the order of Text");
 
 Language g_language = Language::kEnglish;
+
+// "{2}", or "{2:byte|bytes}": the second argument, then the word's forms.
+struct Placeholder {
+  std::size_t argument = 0;
+  std::string_view forms;  // empty for a bare argument
+  std::size_t end = 0;     // just past the closing brace
+};
+
+bool ReadPlaceholder(std::string_view wording, std::size_t at, Placeholder& placeholder) {
+  if (at + 2 >= wording.size() || wording[at] != '{' || wording[at + 1] < '1' ||
+      wording[at + 1] > '9') {
+    return false;
+  }
+  const std::size_t close = wording.find('}', at);
+  if (close == std::string_view::npos || (close != at + 2 && wording[at + 2] != ':')) {
+    return false;
+  }
+  placeholder.argument = static_cast<std::size_t>(wording[at + 1] - '1');
+  placeholder.forms = close == at + 2 ? std::string_view() : wording.substr(at + 3, close - at - 3);
+  placeholder.end = close + 1;
+  return true;
+}
+
+// The index-th of forms separated by '|'; the last where there are fewer.
+std::string_view Form(std::string_view forms, std::size_t index) {
+  for (; index > 0; --index) {
+    const std::size_t bar = forms.find('|');
+    if (bar == std::string_view::npos) break;
+    forms.remove_prefix(bar + 1);
+  }
+  return forms.substr(0, forms.find('|'));
+}
+
+// Which of the language's forms a count's word takes, the count in digits,
+// grouped or not: only whether it is one and its last two digits matter.
+std::size_t PluralForm(Language language, std::string_view count) {
+  std::string digits;
+  for (const char c : count) {
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  const std::size_t first = digits.find_first_not_of('0');
+  digits = first == std::string::npos ? "0" : digits.substr(first);
+  const int last = digits.back() - '0';
+  const int tens = digits.size() > 1 ? digits[digits.size() - 2] - '0' : 0;
+  if (digits == "1") return 0;
+  if (language == Language::kEnglish) return 1;
+  return last >= 2 && last <= 4 && tens != 1 ? 1 : 2;
+}
 
 }  // namespace
 
@@ -173,19 +223,21 @@ const char* Wording(Text text, Language language) {
 }
 
 std::string Say(Text text, const std::vector<std::string>& arguments) {
-  const std::string wording = Wording(text, g_language);
+  const std::string_view wording = Wording(text, g_language);
   std::string said;
   for (std::size_t at = 0; at < wording.size(); ++at) {
-    const bool placeholder = wording[at] == '{' && at + 2 < wording.size() &&
-                             wording[at + 1] >= '1' && wording[at + 1] <= '9' &&
-                             wording[at + 2] == '}';
-    const auto number = placeholder ? static_cast<std::size_t>(wording[at + 1] - '1') : 0;
-    if (placeholder && number < arguments.size()) {
-      said += arguments[number];
-      at += 2;
-    } else {
+    Placeholder placeholder;
+    if (!ReadPlaceholder(wording, at, placeholder) || placeholder.argument >= arguments.size()) {
       said += wording[at];
+      continue;
     }
+    const std::string& argument = arguments[placeholder.argument];
+    said += argument;
+    if (!placeholder.forms.empty()) {
+      said += ' ';
+      said += Form(placeholder.forms, PluralForm(g_language, argument));
+    }
+    at = placeholder.end - 1;
   }
   return said;
 }

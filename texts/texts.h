@@ -6,7 +6,11 @@
 // The program's own lines, each in English and in Polish. Polish is written
 // without its accented letters, as the usage text is, so it reads the same on
 // every console code page and in redirected output. {1}, {2}... stand for the
-// arguments, so each language may put them where its grammar wants them.
+// arguments, so each language may put them where its grammar wants them. A
+// count's word follows it in the form its number takes: {2:byte|bytes} in
+// English (one, other), {2:bajt|bajty|bajtow} in Polish (one; 2-4 in the last
+// digit but not 12-14; other), with each sentence's own case written out
+// ("z {2:bajtu|bajtow|bajtow}").
 
 enum class Language { kEnglish, kPolish };
 

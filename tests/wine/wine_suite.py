@@ -753,6 +753,25 @@ class UnattendedTest(WineTest):
         self.assertEqual(case.calls(), [])
         self.assertEqual((case.local / "stock.txt").read_bytes(), b"old")
 
+    def test_the_systems_reason_is_in_the_users_language_only_in_a_run_that_speaks_it(self):
+        # Wine has the system's texts in Polish as well as English, as a Windows
+        # with both languages has: a Polish PC's run gets them in Polish, and
+        # one that FILECOPY_LANGUAGE makes English gets English ones there.
+        for language, line in (
+                (None, 'FileCopy: nie mozna otworzyc pliku lokalnego "absent.txt": '
+                       'Nie znaleziono pliku.\r\n'),
+                ("en", 'FileCopy: cannot open local file "absent.txt": File not found.\r\n')):
+            with self.subTest(language=language):
+                case = self.new_case(f"reason-{language}")
+                env = case.environment("-all", "pl_PL.UTF-8", None, {})
+                if language:
+                    env["FILECOPY_LANGUAGE"] = language
+                result = RIG.start_program(
+                    [windows_path(RIG.program), "-u", "absent.txt"], case.local, env, case.folder,
+                    Path(OPTIONS.invisible_station).resolve()).finish(60)
+                self.assertEqual(result.status, 1, result.describe())
+                self.assertEqual(result.error_lines(), [line.encode()])
+
     def test_the_usage_screen_in_a_console_ends_without_a_key(self):
         case = self.new_case("usage")
         console = Console(RIG, case.folder, [windows_path(RIG.program)], RIG.environment(),
