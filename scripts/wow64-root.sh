@@ -1,7 +1,8 @@
 #!/bin/sh
 # Wine 10 runs the 32-bit FileCopy.exe in WoW64 mode, the way 64-bit Windows
 # does, but needs Debian 13: it lives in a Debian 13 root of its own, built once
-# per machine from scripts/wow64-recipe.sh and rebuilt when the recipe changes.
+# per machine from scripts/wow64-recipe.sh. Each recipe has a root of its own,
+# named by its hash, so clones at different recipes never rebuild each other's.
 #
 #   wow64-root.sh ensure                    build the root unless it is current
 #   wow64-root.sh run FOLDER... -- COMMAND  ensure, then run COMMAND inside it,
@@ -13,8 +14,6 @@
 set -eu
 recipe="$(cd "$(dirname "$0")" && pwd)/wow64-recipe.sh"
 base=/var/cache/filecopy
-root="$base/wow64-root"
-stamp="$root/.filecopy-recipe"
 suite=trixie
 mirror=http://deb.debian.org/debian
 
@@ -27,8 +26,12 @@ recipe_hash() {
   { echo "$suite $mirror"; cat "$recipe"; } | sha256sum | cut -d' ' -f1
 }
 
+hash=$(recipe_hash)
+root="$base/wine-root-$(echo "$hash" | cut -c 1-12)"
+stamp="$root/.filecopy-recipe"
+
 current() {
-  [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$(recipe_hash)" ]
+  [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$hash" ]
 }
 
 # The namespace's own /proc, the host's devices and a fresh /tmp, then COMMAND.
@@ -57,16 +60,16 @@ build() {
   command -v debootstrap >/dev/null || fail "debootstrap is missing (scripts/install-dependencies.sh)"
   rm -rf "$root.new"
   echo "wow64-root.sh: building $root (debootstrap $suite from $mirror)" >&2
-  debootstrap --variant=minbase "$suite" "$root.new" "$mirror" >"$base/debootstrap.log" 2>&1 ||
-    fail "debootstrap of $suite from $mirror failed; the end of $base/debootstrap.log:
-$(tail -n 15 "$base/debootstrap.log")"
+  debootstrap --variant=minbase "$suite" "$root.new" "$mirror" >"$root.debootstrap.log" 2>&1 ||
+    fail "debootstrap of $suite from $mirror failed; the end of $root.debootstrap.log:
+$(tail -n 15 "$root.debootstrap.log")"
   cp /etc/resolv.conf "$root.new/etc/resolv.conf"
   cp "$recipe" "$root.new/root/recipe.sh"
-  enter "$root.new" -- sh /root/recipe.sh >"$base/recipe.log" 2>&1 ||
-    fail "the recipe failed inside the new root; the end of $base/recipe.log:
-$(tail -n 15 "$base/recipe.log")"
+  enter "$root.new" -- sh /root/recipe.sh >"$root.recipe.log" 2>&1 ||
+    fail "the recipe failed inside the new root; the end of $root.recipe.log:
+$(tail -n 15 "$root.recipe.log")"
   rm "$root.new/root/recipe.sh"
-  recipe_hash >"$root.new/.filecopy-recipe"
+  echo "$hash" >"$root.new/.filecopy-recipe"
   rm -rf "$root"
   mv "$root.new" "$root"
   echo "wow64-root.sh: $root is ready" >&2
@@ -76,9 +79,13 @@ ensure() {
   [ "$(id -u)" -eq 0 ] || fail "building the root needs root (debootstrap, chroot)"
   mkdir -p "$base"
   # One build at a time; a second caller waits for it and then finds it current.
-  exec 9>"$base/wow64-root.lock"
+  exec 9>"$root.lock"
   flock 9
-  current || build
+  if current; then
+    echo "wow64-root.sh: $root is current" >&2
+  else
+    build
+  fi
   exec 9>&-
 }
 
