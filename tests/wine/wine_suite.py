@@ -1131,6 +1131,10 @@ def main():
         print(f"prefix ready in {time.monotonic() - began:.1f} s on display {RIG.display}",
               flush=True)
         result = runner.run(suite)
+    except BaseException as error:
+        said = str(error).splitlines()
+        outcome.write_text(f"failed: {said[0] if said else type(error).__name__}\n")
+        raise
     finally:
         signal.alarm(0)
         RIG.stop()
