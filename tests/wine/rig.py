@@ -176,10 +176,10 @@ class Rig:
             # 32-bit process of its own would prove nothing of 64-bit Windows.
             inside_64_bit = "\\wow64cpu.dll" in result.stderr
             if inside_64_bit != self.layout.wow64:
-                raise RuntimeError(
-                    f"{self.loader} ran FileCopy.exe "
-                    f"{'inside' if inside_64_bit else 'outside'} a 64-bit process (WoW64), "
-                    f"unlike layout {self.name}")
+                where = ("inside a 64-bit process (WoW64's wow64cpu.dll)" if inside_64_bit
+                         else "in a 32-bit process of its own (no wow64cpu.dll)")
+                raise RuntimeError(f"{self.loader} ran FileCopy.exe {where}, unlike layout "
+                                   f"{self.name}")
             return None
         failure = f"status {result.status}, stderr: {result.stderr.strip()[-1500:]}"
         kernel = kernel_runs_i386(self.temp)
