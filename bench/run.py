@@ -265,11 +265,10 @@ def measure_windows():
         return {"skipped": "no 32-bit Windows layout has run its Wine tests on this machine "
                            "(ctest --test-dir build/windows)"}
     output = OUT / f"windows-{layout}.json"
-    command = ["python3", str(ROOT / "bench" / "windows.py"), "--layout", layout,
+    # Both layouts' Wine is in the Debian 13 root.
+    command = [str(ROOT / "scripts" / "wine-root.sh"), "run", str(ROOT), "--",
+               "python3", str(ROOT / "bench" / "windows.py"), "--layout", layout,
                "--build", str(WINDOWS_BUILD), "--output", str(output)]
-    if layout == "wow64":
-        command = [str(ROOT / "scripts" / "wow64-root.sh"), "run", str(ROOT), "--",
-                   *command]
     result = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, text=True)
     if result.returncode != 0:
         sys.exit(f"bench/windows.py failed:\n{result.stdout}{result.stderr}")

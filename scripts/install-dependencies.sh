@@ -3,10 +3,9 @@
 # groups, each on its own:
 #   posix      the POSIX build, its tests and the static checks
 #   windows    the Windows build and its packages, and debootstrap for the
-#              Debian 13 root of the WoW64 layout
-#   wine32     the 32-bit Windows layout: Debian 12's Wine with wine32:i386
+#              Debian 13 root in which both 32-bit layouts run their Wine
 #   windows64  the 64-bit stand-in, for machines that run no 32-bit layout
-# With no group named: posix, windows and wine32.
+# With no group named: posix and windows.
 #
 # The package archive can be mid-sync: an index that fails to update, or a
 # group it cannot give now, does not stop the others. A group that cannot be
@@ -23,10 +22,9 @@ packages_of() {
     posix) echo cmake g++ make libgtest-dev python3 git man-db groff-base locales-all libc-l10n \
       strace time clang-tidy clang-format cppcheck ;;
     windows) echo g++-mingw-w64-i686 python3 wixl msitools faketime debootstrap ;;
-    wine32) echo wine wine32:i386 xvfb xdotool tmux imagemagick locales-all ;;
     windows64) echo g++-mingw-w64-x86-64 wine wine64 xvfb xdotool tmux imagemagick locales-all ;;
     *)
-      echo "install-dependencies.sh: no group $1 (posix, windows, wine32, windows64)" >&2
+      echo "install-dependencies.sh: no group $1 (posix, windows, windows64)" >&2
       exit 2
       ;;
   esac
@@ -45,7 +43,7 @@ record() {
   echo "install-dependencies.sh: group $1 could not be installed: $2" >&2
 }
 
-groups=${*:-posix windows wine32}
+groups=${*:-posix windows}
 mkdir -p "$records"
 wanted=""
 for group in $groups; do
@@ -61,7 +59,6 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 0
 fi
 
-case " $wanted " in *" wine32 "*) dpkg --add-architecture i386 ;; esac
 : >"$log"
 updated=""
 if ! apt-get update >>"$log" 2>&1; then

@@ -11,12 +11,12 @@ cd "$(dirname "$0")/.."
 # needs it is skipped below, saying why.
 scripts/install-dependencies.sh
 
-# The Wine 10 root takes minutes to build the first time, mostly waiting on the
-# package archive: build it meanwhile. Its test waits for it, and rebuilds it,
-# reporting why, if this attempt failed.
+# The Debian 13 root of both 32-bit layouts takes minutes to build the first
+# time, mostly waiting on the package archive: build it meanwhile. Their tests
+# wait for it, and try again, skipping with the reason, if this attempt failed.
 mkdir -p build
 if [ "$(id -u)" -eq 0 ]; then
-  scripts/wow64-root.sh ensure >build/wow64-root.log 2>&1 &
+  scripts/wine-root.sh ensure >build/wine-root.log 2>&1 &
   root_build=$!
   trap 'wait $root_build 2>/dev/null || true' EXIT
 fi

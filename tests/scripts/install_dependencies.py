@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """scripts/install-dependencies.sh against a package archive in the middle of
 a sync, played by a stand-in apt-get on PATH: its update fails on one index,
-and it cannot install the 32-bit Wine group. The script must install every
-other group on its own, end 0 and name the group with apt's reason; the last
-word of scripts/test.sh (scripts/wine-layouts.sh) must then skip that layout,
-saying why. Both run from a copy of the scripts, so neither the build folder
-nor the machine's packages are touched."""
+and it cannot install the Windows group. The script must install every other
+group on its own, end 0 and name the group with apt's reason; the last word of
+scripts/test.sh (scripts/wine-layouts.sh) must then skip each layout that needs
+it, saying why. Both run from a copy of the scripts, so neither the build
+folder nor the machine's packages are touched."""
 
 import argparse
 import os
@@ -19,14 +19,15 @@ from pathlib import Path
 UPDATE_ERROR = ("E: Failed to fetch http://deb.debian.org/debian-security/dists/bookworm-security/"
                 "main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). "
                 "Mirror sync in progress?")
-UNMET = "wine32:i386 : Depends: libwine:i386 (= 8.0~repack-4) but it is not going to be installed"
+UNMET = ("g++-mingw-w64-i686 : Depends: gcc-mingw-w64-i686-win32 (= 12.2.0-14+25.2) but it is "
+         "not going to be installed")
 STAND_INS = {
     "apt-get": f"""#!/bin/sh
 echo "apt-get $*" >>"$CALLS"
 case $1 in
   update) echo "{UPDATE_ERROR}" >&2; exit 100 ;;
   install)
-    case " $* " in *" wine32:i386 "*)
+    case " $* " in *" g++-mingw-w64-i686 "*)
       echo "The following packages have unmet dependencies:"
       echo " {UNMET}"
       echo "E: Unable to correct problems, you have held broken packages." >&2
@@ -40,7 +41,7 @@ esac
     "id": "#!/bin/sh\necho 0\n",
 }
 # A package of each default group that no other group has.
-GROUPS = {"posix": "libgtest-dev", "windows": "g++-mingw-w64-i686", "wine32": "wine32:i386"}
+GROUPS = {"posix": "libgtest-dev", "windows": "g++-mingw-w64-i686"}
 SCRIPTS = ["install-dependencies.sh", "wine-layouts.sh"]
 # What the script makes of it, on one line.
 APT_REASON = (f"{UNMET}; E: Unable to correct problems, you have held broken packages. "
@@ -50,7 +51,7 @@ OPTIONS = None
 
 
 class ArchiveMidSyncTest(unittest.TestCase):
-    def test_other_groups_are_installed_and_the_32_bit_layout_is_skipped_saying_why(self):
+    def test_other_groups_are_installed_and_the_layouts_are_skipped_saying_why(self):
         with tempfile.TemporaryDirectory(prefix="filecopy-install-") as temp:
             scripts = Path(temp) / "tree" / "scripts"
             scripts.mkdir(parents=True)
@@ -67,9 +68,12 @@ class ArchiveMidSyncTest(unittest.TestCase):
             installed = subprocess.run([scripts / "install-dependencies.sh"], env=env,
                                        capture_output=True, text=True, timeout=60)
             self.assertEqual(installed.returncode, 0, installed.stderr)
-            self.assertIn(f"group wine32 could not be installed: {APT_REASON}\n", installed.stderr)
+            self.assertIn(f"group windows could not be installed: {APT_REASON}\n",
+                          installed.stderr)
             made = calls.read_text().splitlines()
-            self.assertEqual(made[:2], ["dpkg --add-architecture i386", "apt-get update"])
+            # The host needs no i386 packages: the 32-bit layouts' come with their root.
+            self.assertEqual(made[0], "apt-get update")
+            self.assertFalse([call for call in made if call.startswith("dpkg ")], made)
             installs = [call for call in made if call.startswith("apt-get install ")]
             for group, package in GROUPS.items():
                 with self.subTest(group=group):
@@ -80,9 +84,11 @@ class ArchiveMidSyncTest(unittest.TestCase):
             told = subprocess.run([scripts / "wine-layouts.sh"], env=env, capture_output=True,
                                   text=True, timeout=60)
             self.assertEqual(told.returncode, 1, "no 32-bit layout ran here:\n" + told.stdout)
-            self.assertIn("Layout win32 (32-bit Windows: Wine 8, 32-bit prefix): skipped: the "
-                          f"packages of group wine32 could not be installed: {APT_REASON}\n",
-                          told.stdout)
+            skipped = f"skipped: the packages of group windows could not be installed: {APT_REASON}"
+            for layout in ("win32 (32-bit Windows: Wine 10, 32-bit prefix)",
+                           "wow64 (64-bit Windows: Wine 10 in WoW64 mode)"):
+                self.assertIn(f"Layout {layout}: {skipped}\n", told.stdout)
+            self.assertIn(f"under 64-bit Wine): {skipped}\n", told.stdout)
 
 
 def main():

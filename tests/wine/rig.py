@@ -12,7 +12,6 @@ import signal
 import subprocess
 import tempfile
 import time
-import typing
 from pathlib import Path
 
 from pe_file import PeFile
@@ -24,14 +23,20 @@ ANSI_PROBE = "łó"
 ANSI_PROBE_BYTES = {"C.UTF-8": b"l\xf3", "pl_PL.UTF-8": b"\xb3\xf3"}
 MACHINES = {0x014C: "win32", 0x8664: "win64"}
 WINE64 = ("wine64", "/usr/lib/wine/wine64")
+# Where scripts/wine-root-recipe.sh keeps the 32-bit loader: out of the 64-bit
+# loader's sight, which would otherwise hand it every 32-bit program.
+WINE32 = ("/usr/lib/wine32/wine",)
+# Where that recipe records, inside the root, why a group of its packages is missing.
+ROOT_RECORDS = Path("/var/lib/filecopy/missing-groups")
 
 
 @dataclasses.dataclass(frozen=True)
 class Layout:
     """Where the program runs: which Wine, which prefix, which system folder
     the program's own rapi.dll comes from, where an administrator installs it,
-    and the group of scripts/install-dependencies.sh that installs its Wine
-    (none for WoW64: its Wine is in a root of its own)."""
+    the group of packages its Wine comes in, and whether that group is the
+    Debian 13 root's (scripts/wine-root.sh, inside which the suite then runs)
+    or one of scripts/install-dependencies.sh on the host."""
 
     title: str
     machine: str
@@ -39,15 +44,21 @@ class Layout:
     loaders: tuple
     system_folder: str
     program_files: str
-    group: typing.Optional[str] = None
+    group: str
+    in_root: bool = False
+
+    @property
+    def wow64(self):
+        """Whether a 32-bit program runs inside a 64-bit process, as on 64-bit Windows."""
+        return self.winearch == "win64" and self.machine == "win32"
 
 
 LAYOUTS = {
-    "win32": Layout("32-bit Windows: Wine 8, 32-bit prefix", "win32", "win32", ("wine",),
-                    "system32", "Program Files", "wine32"),
+    "win32": Layout("32-bit Windows: Wine 10, 32-bit prefix", "win32", "win32", WINE32,
+                    "system32", "Program Files", "i386", in_root=True),
     # File system redirection sends a 32-bit process's system32 to syswow64.
     "wow64": Layout("64-bit Windows running the 32-bit program: Wine 10 in WoW64 mode", "win32",
-                    "win64", WINE64, "syswow64", "Program Files (x86)"),
+                    "win64", WINE64, "syswow64", "Program Files (x86)", "i386", in_root=True),
     "win64": Layout("the 64-bit build under 64-bit Wine", "win64", "win64", WINE64, "system32",
                     "Program Files", "windows64"),
 }
@@ -134,6 +145,9 @@ class Rig:
     def missing_wine(self):
         """Why this machine cannot start this layout's Wine at all, or None."""
         if not self.loader or not self.wineserver:
+            if self.layout.in_root:
+                return (f"the Debian 13 root has no {' or '.join(self.layout.loaders)}: "
+                        "scripts/wine-root-recipe.sh did not install it")
             return None  # not a property of the machine: the install step failed
         try:
             probe = subprocess.run([self.loader, "--version"], stdin=subprocess.DEVNULL,
@@ -149,12 +163,23 @@ class Rig:
 
     def refused_program(self, usage):
         """Why the booted prefix cannot start the program (which, run without
-        arguments, writes usage), if the machine explains it: Wine 10 runs 32-bit Windows code inside a 64-bit process,
-        but only where the kernel runs 32-bit code. Any other failure to start
-        is the program's or the layout's, and is raised."""
+        arguments, writes usage), if the machine explains it: WoW64 runs 32-bit
+        Windows code inside a 64-bit process, but only where the kernel runs
+        32-bit code. Any other failure to start is the program's or the
+        layout's, and is raised, as is the program run in a process unlike
+        the layout's."""
         case = self.new_folder("start")
-        result = self.start_program([], case, self.environment(debug="err+all"), case).finish(60)
+        result = self.start_program([], case, self.environment(debug="err+all,+loaddll"),
+                                    case).finish(60)
         if result.status == 0 and result.stdout == usage:
+            # Only WoW64 runs the 32-bit program through wow64cpu.dll; a
+            # 32-bit process of its own would prove nothing of 64-bit Windows.
+            inside_64_bit = "\\wow64cpu.dll" in result.stderr
+            if inside_64_bit != self.layout.wow64:
+                where = ("inside a 64-bit process (WoW64's wow64cpu.dll)" if inside_64_bit
+                         else "in a 32-bit process of its own (no wow64cpu.dll)")
+                raise RuntimeError(f"{self.loader} ran FileCopy.exe {where}, unlike layout "
+                                   f"{self.name}")
             return None
         failure = f"status {result.status}, stderr: {result.stderr.strip()[-1500:]}"
         kernel = kernel_runs_i386(self.temp)
