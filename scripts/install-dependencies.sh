@@ -2,8 +2,8 @@
 # Installs what building and testing FileCopy needs on Debian, when missing, in
 # groups, each on its own:
 #   posix      the POSIX build, its tests and the static checks
-#   windows    the Windows build and its packages, and debootstrap for the
-#              Debian 13 root of the WoW64 layout
+#   windows    the Windows build, its unit tests and its packages, and
+#              debootstrap for the Debian 13 root of the WoW64 layout
 #   wine32     the 32-bit Windows layout: Debian 12's Wine with wine32:i386
 #   windows64  the 64-bit stand-in, for machines that run no 32-bit layout
 # With no group named: posix, windows and wine32.
@@ -22,7 +22,7 @@ packages_of() {
   case $1 in
     posix) echo cmake g++ make libgtest-dev python3 git man-db groff-base locales-all strace time \
       clang-tidy clang-format cppcheck ;;
-    windows) echo g++-mingw-w64-i686 python3 wixl msitools faketime debootstrap ;;
+    windows) echo g++-mingw-w64-i686 googletest python3 wixl msitools faketime debootstrap ;;
     wine32) echo wine wine32:i386 xvfb xdotool tmux imagemagick locales-all ;;
     windows64) echo g++-mingw-w64-x86-64 wine wine64 xvfb xdotool tmux imagemagick locales-all ;;
     *)
