@@ -547,6 +547,28 @@ class FailureTest(WineTest):
                 self.assertEqual(result.error_lines()[1], advice)
                 self.doCleanups()
 
+    def test_why_no_device_when_the_services_run_apart(self):
+        # Wine 10 tells the program it is Windows 10 (build 19043), whose
+        # services manager runs each of these in a process of its own.
+        service = windows_path(Path(OPTIONS.idle_service).resolve())
+        for name in ("RapiMgr", "WcesComm"):
+            RIG.wine_tool("sc.exe", "create", name, "binpath=", service, "type=", "own")
+            self.addCleanup(RIG.wine_tool, "sc.exe", "delete", name)
+            RIG.wine_tool("sc.exe", "start", name)
+            self.addCleanup(RIG.wine_tool, "sc.exe", "stop", name)
+        # The split is undone only where both keys say so.
+        for split_disabled, advice in (((), SERVICES_SPLIT), (("RapiMgr",), SERVICES_SPLIT),
+                                       (("RapiMgr", "WcesComm"), CHECK_THE_HANDHELD)):
+            with self.subTest(split_disabled=split_disabled):
+                for name in ("RapiMgr", "WcesComm"):
+                    RIG.wine_tool("reg.exe", "add", rf"HKLM\SYSTEM\CurrentControlSet\Services\{name}",
+                                  "/v", "SvcHostSplitDisable", "/t", "REG_DWORD", "/d",
+                                  "1" if name in split_disabled else "0", "/f")
+                case = self.download_case(f"services-apart-{len(split_disabled)}")
+                result = self.fail_with_window(case, ["-d", "stock.txt"], "Return", status=2,
+                                               lines=2, FAIL_CONNECT=1)
+                self.assertEqual(result.error_lines()[1], advice)
+
     def test_when_the_handheld_is_locked(self):
         case = self.download_case("locked")
         result = self.fail_with_window(case, ["-d", "stock.txt"], "Return", status=2, lines=2,
@@ -630,6 +652,11 @@ class FailureTest(WineTest):
 FAILURE_ASKED = ["CeRapiGetError() = 0x00000000", "CeGetLastError() = 0"]
 NO_DEVICE_CENTER = (b"FileCopy: Windows Mobile Device Center is not installed or is damaged (there "
                     b"is no service RapiMgr): install it, README.txt says where from\r\n")
+SERVICES_SPLIT = (b"FileCopy: Windows runs the services RapiMgr and WcesComm in separate "
+                  b"processes, where they do not work together: an administrator must set "
+                  b"SvcHostSplitDisable to 1 for both and restart them, as README.txt shows\r\n")
+CHECK_THE_HANDHELD = (b"FileCopy: check that the handheld is docked, switched on and unlocked, and "
+                      b"that Windows Mobile Device Center shows it as connected\r\n")
 # The services as Wine's sc makes them: installed but stopped, or disabled.
 SERVICE_CASES = (
     ("stopped", {"RapiMgr": "demand", "WcesComm": "demand"},
@@ -1088,6 +1115,7 @@ def main():
     parser.add_argument("--invisible-station",
                         help="the helper that runs a program in a window station nobody sees")
     parser.add_argument("--hold-file", help="the helper that holds a file without sharing")
+    parser.add_argument("--idle-service", help="the helper that runs as a service")
     parser.add_argument("--unit-tests", help="the Windows build's unit tests")
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
     parser.add_argument("--pe-format", default="pei-i386", help="objdump's name of the format")
