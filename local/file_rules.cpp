@@ -26,7 +26,9 @@ TargetRule RuleFor(const platform::PathFacts& facts) {
     case platform::FileType::kMissing:
       return facts.link ? TargetRule::kDanglingLink : TargetRule::kCreate;
     case platform::FileType::kRegular:
-    case platform::FileType::kUnknown: return TargetRule::kReplace;
+    case platform::FileType::kUnknown:
+      return facts.link && facts.target.empty() ? TargetRule::kUnresolvedLink
+                                                : TargetRule::kReplace;
     case platform::FileType::kFolder:
     case platform::FileType::kOther: break;
   }

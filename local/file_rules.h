@@ -21,6 +21,8 @@ enum class TargetRule {
   kReplace,          // a regular file, or a link to one: that file
   kNotARegularFile,  // a folder, device, FIFO, socket, or a link to one
   kDanglingLink,     // a link to nothing, which cp also refuses to write through
+  kUnresolvedLink,   // a link whose file the system will not name: replacing
+                     // the link itself would cut it off from that file
 };
 
 // What a download does with its target, from what the path names. Where the

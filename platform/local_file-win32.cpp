@@ -1,7 +1,10 @@
+#include "platform/local_file-win32.h"
+
 #include <windows.h>
 #include <winternl.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "platform/full_path-win32.h"
@@ -46,36 +49,49 @@ FileError Opened(HANDLE handle, const std::wstring& path, FileHandle& file) {
   return {};
 }
 
-// Symbolic links and junctions; other reparse points (a cloud file, a
-// deduplicated one) are the files themselves.
-bool IsLink(const std::wstring& path) {
-  WIN32_FIND_DATAW entry{};
-  HANDLE search = FindFirstFileW(path.c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
-  return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-         (entry.dwReserved0 == IO_REPARSE_TAG_SYMLINK ||
-          entry.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
-}
-
 template <typename Entry>
 Entry SystemEntry(const wchar_t* library, const char* name) {
   return reinterpret_cast<Entry>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(library), name)));
 }
 
-// Where a link leads: Vista and later only, where there are links to files.
-std::string FinalPath(HANDLE file) {
-  using FinalPathEntry = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-  const auto final_path = SystemEntry<FinalPathEntry>(L"kernel32.dll", "GetFinalPathNameByHandleW");
-  if (final_path == nullptr) return "";
+// Symbolic links and junctions, told from the entry itself, whatever a listing
+// of its folder would say; other reparse points (a cloud file, a deduplicated
+// one) are the files themselves. Where their kind cannot be read, any reparse
+// point is followed as a link is.
+bool IsLink(HANDLE entry, const LinkEntries& entries) {
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (entries.information != nullptr &&
+      entries.information(entry, FileAttributeTagInfo, &tag, sizeof tag)) {
+    return (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           (tag.ReparseTag == IO_REPARSE_TAG_SYMLINK ||
+            tag.ReparseTag == IO_REPARSE_TAG_MOUNT_POINT);
+  }
+  BY_HANDLE_FILE_INFORMATION information{};
+  return GetFileInformationByHandle(entry, &information) &&
+         (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+std::wstring FinalPathOn(HANDLE file, const LinkEntries& entries, DWORD volume) {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = final_path(file, path.data(), static_cast<DWORD>(path.size()), 0);
-    if (length == 0) return "";
-    if (length < path.size()) return Utf8String(path.c_str());
+    const DWORD length =
+        entries.final_path(file, path.data(), static_cast<DWORD>(path.size()), volume);
+    if (length == 0) return L"";
+    if (length < path.size()) return path.substr(0, length);
     path.resize(length);
   }
+}
+
+// Where a link leads: on a drive, or where the volume has no letter, through
+// the volume's own name (\\?\Volume{...}\), which the \\?\ calls take.
+std::string FinalPath(HANDLE file, const LinkEntries& entries) {
+  if (entries.final_path == nullptr) return "";
+  for (const DWORD volume : {DWORD{VOLUME_NAME_DOS}, DWORD{VOLUME_NAME_GUID}}) {
+    const std::wstring path = FinalPathOn(file, entries, volume);
+    if (!path.empty()) return Utf8String(path.c_str());
+  }
+  return "";
 }
 
 FileType MissingOrUnknown(DWORD code) {
@@ -119,16 +135,30 @@ FileError CloseNative(NativeFile native) {
   return CloseHandle(native) ? FileError{} : LastFailure(L"");
 }
 
-PathFacts Examine(const std::string& path) {
+LinkEntries SystemLinkEntries() {
+  LinkEntries entries;
+  entries.information =
+      SystemEntry<decltype(entries.information)>(L"kernel32.dll", "GetFileInformationByHandleEx");
+  entries.final_path =
+      SystemEntry<decltype(entries.final_path)>(L"kernel32.dll", "GetFinalPathNameByHandleW");
+  return entries;
+}
+
+PathFacts Examine(const std::string& path) { return ExamineWith(path, SystemLinkEntries()); }
+
+// Only the attributes are asked for, which no program's sharing refuses.
+PathFacts ExamineWith(const std::string& path, const LinkEntries& entries) {
   PathFacts facts;
   const std::wstring name = ExtendedPath(path);
-  const DWORD attributes = GetFileAttributesW(name.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
+  HANDLE entry = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (entry == INVALID_HANDLE_VALUE) {
     facts.type = MissingOrUnknown(GetLastError());
     return facts;
   }
-  facts.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLink(name);
-  // Only the attributes are asked for, which no program's sharing refuses.
+  FileHandle entry_file;
+  entry_file.Adopt(entry);
+  facts.link = IsLink(entry, entries);
   HANDLE opened = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (opened == INVALID_HANDLE_VALUE) {
@@ -138,7 +168,7 @@ PathFacts Examine(const std::string& path) {
   FileHandle file;
   file.Adopt(opened);
   facts.type = TypeOf(file.native());
-  if (facts.link) facts.target = FinalPath(file.native());
+  if (facts.link) facts.target = FinalPath(file.native(), entries);
   return facts;
 }
 

@@ -77,8 +77,8 @@ enum class FileType { kMissing, kRegular, kFolder, kOther, kUnknown };
 struct PathFacts {
   bool link = false;
   FileType type = FileType::kUnknown;  // of the file the path leads to
-  // The full path of that file, where the system gives one: always for a
-  // link to a file; on POSIX for any file.
+  // The full path of that file, where the system gives one: for a link to a
+  // file wherever the system can say where it leads; on POSIX for any file.
   std::string target;
 };
 PathFacts Examine(const std::string& path);

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <chrono>
 #include <numeric>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct NameCase {
   const char* name;
   bool device;
 };
+
+// Each row's ctest name shows its name, not its bytes.
+void PrintTo(const NameCase& row, std::ostream* out) { *out << row.name; }
 
 class WindowsDeviceName : public ::testing::TestWithParam<NameCase> {};
 
@@ -53,6 +57,8 @@ struct RuleCase {
   TargetRule rule;
 };
 
+void PrintTo(const RuleCase& row, std::ostream* out) { *out << row.name; }
+
 class TargetRules : public ::testing::TestWithParam<RuleCase> {};
 
 TEST_P(TargetRules, ReplaceOnlyRegularFilesFollowingLinks) {
@@ -72,6 +78,11 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"Unknown", {false, FileType::kUnknown, ""}, TargetRule::kReplace},
         RuleCase{"LinkToAFile", {true, FileType::kRegular, "/b/g"}, TargetRule::kReplace},
         RuleCase{"LinkToNothing", {true, FileType::kMissing, ""}, TargetRule::kDanglingLink},
+        // The system would not name the file a link leads to.
+        RuleCase{
+            "LinkToAnUnnamedFile", {true, FileType::kRegular, ""}, TargetRule::kUnresolvedLink},
+        RuleCase{
+            "LinkToAnUnnamedUnknown", {true, FileType::kUnknown, ""}, TargetRule::kUnresolvedLink},
         RuleCase{"LinkToAFolder", {true, FileType::kFolder, "/b"}, TargetRule::kNotARegularFile},
         RuleCase{
             "LinkToADevice", {true, FileType::kOther, "/dev/null"}, TargetRule::kNotARegularFile}),
@@ -91,6 +102,8 @@ struct TemporaryCase {
   const char* file;
   bool ours;
 };
+
+void PrintTo(const TemporaryCase& row, std::ostream* out) { *out << row.name; }
 
 class TemporaryNameRule : public ::testing::TestWithParam<TemporaryCase> {};
 
@@ -146,6 +159,8 @@ struct HoldersCase {
   std::vector<platform::FileHolder> holders;
   const char* named;
 };
+
+void PrintTo(const HoldersCase& row, std::ostream* out) { *out << row.name; }
 
 class NamedHolders : public ::testing::TestWithParam<HoldersCase> {};
 

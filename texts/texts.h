@@ -19,6 +19,7 @@ enum class Text {
   kLocalFlush,
   kLocalNotRegularFile,
   kLocalDanglingLink,
+  kLocalUnresolvedLink,
   kLocalIsFolder,
   kLocalNoFileName,
   kLocalOpenIn,
