@@ -7,9 +7,11 @@
 #include <initializer_list>
 #include <vector>
 
+#include "platform/dynamic_library.h"
 #include "platform/full_path-win32.h"
 #include "platform/local_file.h"
 #include "platform/system_error.h"
+#include "platform/system_library-win32.h"
 #include "platform/wide_string-win32.h"
 
 namespace platform {
@@ -202,11 +204,20 @@ FileError CheckReplaceable(const std::string& path) {
                 name, probe);
 }
 
+// With the rights to give it the security descriptor of the file it is to
+// replace, where the file system grants them: a share that lets its users
+// change files but not their permissions refuses such a file, which is then
+// made without them, and gets its folder's permissions.
 FileError CreateHeld(const std::string& path, FileHandle& file) {
   const std::wstring name = ExtendedPath(path);
-  return Opened(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr),
-                name, file);
+  constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE | DELETE;
+  HANDLE created = CreateFileW(name.c_str(), kAccess | WRITE_DAC | WRITE_OWNER, 0, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+    created =
+        CreateFileW(name.c_str(), kAccess, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  return Opened(created, name, file);
 }
 
 FileError TakeHeld(const std::string& path, FileHandle& file) {
@@ -258,7 +269,44 @@ std::optional<std::uint64_t> SizeOf(const FileHandle& file) {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-FileError TakePermissions(FileHandle& /*file*/, const std::string& /*replaced*/) { return {}; }
+// The replaced file's security descriptor and the attributes a person set on
+// it carry over, as ReplaceFileW's do: the descriptor where the system lets
+// this process set it (owner and group need the same owner or a privilege);
+// never read-only, which would keep the download from being written, and
+// always archive, as the content is new and a backup must take it. A file
+// that is not there, or whose descriptor may not be read, leaves the new one
+// with its folder's permissions, as any new file.
+FileError TakePermissions(FileHandle& file, const std::string& replaced) {
+  const std::wstring name = ExtendedPath(replaced);
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+  constexpr DWORD kCarried =
+      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  if ((attributes & kCarried) != 0) {
+    FILE_BASIC_INFORMATION basic{};
+    basic.FileAttributes = (attributes & kCarried) | FILE_ATTRIBUTE_ARCHIVE;
+    const FileError set = SetHeldInformation(file, &basic, sizeof basic, FileBasicInformation, L"");
+    if (set.failed()) return set;
+  }
+  // Loaded only where a file is replaced, as for the services' look.
+  const DynamicLibrary advapi = SystemLibrary("advapi32.dll");
+  const auto get_security =
+      reinterpret_cast<decltype(&GetFileSecurityW)>(advapi.Find("GetFileSecurityW"));
+  const auto set_security =
+      reinterpret_cast<decltype(&SetKernelObjectSecurity)>(advapi.Find("SetKernelObjectSecurity"));
+  if (get_security == nullptr || set_security == nullptr) return {};
+  constexpr SECURITY_INFORMATION kParts =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD size = 0;
+  get_security(name.c_str(), kParts, nullptr, 0, &size);
+  std::vector<unsigned char> descriptor(size);
+  if (size == 0 || !get_security(name.c_str(), kParts, descriptor.data(), size, &size)) return {};
+  for (const auto part :
+       {DACL_SECURITY_INFORMATION, OWNER_SECURITY_INFORMATION, GROUP_SECURITY_INFORMATION}) {
+    set_security(file.native(), static_cast<SECURITY_INFORMATION>(part), descriptor.data());
+  }
+  return {};
+}
 
 // cppcheck-suppress constParameter ; it changes the file, through the handle
 FileError FlushData(FileHandle& file) {

@@ -102,8 +102,9 @@ FileError Write(FileHandle& file, const void* data, std::size_t size, std::size_
 // Nothing for what is not a regular file (a FIFO, a device).
 std::optional<std::uint64_t> SizeOf(const FileHandle& file);
 // POSIX: gives a new file the permission bits of the file it is to replace,
-// or where there is none, those the umask leaves. Windows gives a new file
-// its folder's permissions, as to any file saved there.
+// or where there is none, those the umask leaves. Windows: the security
+// descriptor and attributes of the file it is to replace, where there is one;
+// where there is none, the new file keeps its folder's permissions.
 FileError TakePermissions(FileHandle& file, const std::string& replaced);
 // The file's data on the disk.
 FileError FlushData(FileHandle& file);

@@ -1,8 +1,11 @@
 // The PC's files as Windows has them where Wine cannot show it: links, told
 // from the file itself and followed to where the system says they lead (a
-// stand-in for those calls, as Wine makes no links).
+// stand-in for those calls, as Wine makes no links); and a replaced file's
+// security descriptor and attributes on its replacement.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <ostream>
 #include <string>
@@ -158,5 +161,77 @@ INSTANTIATE_TEST_SUITE_P(
                  false,
                  ""}),
     [](const ::testing::TestParamInfo<LinkCase>& test) { return std::string(test.param.name); });
+
+std::wstring DaclOf(const std::wstring& path) {
+  char descriptor[4096] = {};
+  DWORD size = 0;
+  if (!GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor,
+                        &size)) {
+    return L"unreadable";
+  }
+  LPWSTR text = nullptr;
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                       DACL_SECURITY_INFORMATION, &text, nullptr);
+  std::wstring dacl = text != nullptr ? text : L"";
+  LocalFree(text);
+  return dacl;
+}
+
+std::wstring UserSid() {
+  HANDLE token = nullptr;
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+  char user[512] = {};
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, user, sizeof user, &size);
+  CloseHandle(token);
+  LPWSTR text = nullptr;
+  ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text);
+  std::wstring sid = text != nullptr ? text : L"";
+  LocalFree(text);
+  return sid;
+}
+
+constexpr DWORD kShown = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                         FILE_ATTRIBUTE_READONLY;
+
+// Only the owner and the system, where the folder would give everyone more;
+// hidden and system, and archive cleared, as a backup leaves it.
+TEST(Replacements, KeepTheReplacedFilesPermissionsAndAttributes) {
+  const Scratch scratch;
+  const std::wstring old = scratch.File(L"stan.txt", "old");
+  PSECURITY_DESCRIPTOR only_owner = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      (L"D:P(A;;FA;;;SY)(A;;FA;;;" + UserSid() + L")").c_str(), SDDL_REVISION_1, &only_owner,
+      nullptr));
+  ASSERT_TRUE(SetFileSecurityW(old.c_str(), DACL_SECURITY_INFORMATION, only_owner));
+  LocalFree(only_owner);
+  ASSERT_TRUE(SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+
+  platform::FileHandle held;
+  ASSERT_FALSE(platform::CreateHeld(scratch.Path(L"new.txt"), held).failed());
+  const std::wstring created = scratch.File(L"fresh.txt", "");
+  ASSERT_NE(DaclOf(created), DaclOf(old)) << "a new file here gets the same permissions anyway";
+  EXPECT_FALSE(platform::TakePermissions(held, scratch.Path(L"stan.txt")).failed());
+  std::size_t written = 0;
+  EXPECT_FALSE(platform::Write(held, "new", 3, written).failed()) << "made read-only";
+  ASSERT_FALSE(held.Close().failed());
+
+  const std::wstring replacement = platform::WideString(scratch.Path(L"new.txt"));
+  EXPECT_EQ(DaclOf(replacement), DaclOf(old));
+  EXPECT_EQ(GetFileAttributesW(replacement.c_str()) & kShown,
+            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+}
+
+TEST(Replacements, OfNoFileKeepTheirFoldersPermissions) {
+  const Scratch scratch;
+  const std::wstring created = scratch.File(L"fresh.txt", "");
+  platform::FileHandle held;
+  ASSERT_FALSE(platform::CreateHeld(scratch.Path(L"new.txt"), held).failed());
+  EXPECT_FALSE(platform::TakePermissions(held, scratch.Path(L"stan.txt")).failed());
+  ASSERT_FALSE(held.Close().failed());
+  const std::wstring replacement = platform::WideString(scratch.Path(L"new.txt"));
+  EXPECT_EQ(DaclOf(replacement), DaclOf(created));
+  EXPECT_EQ(GetFileAttributesW(replacement.c_str()) & kShown, FILE_ATTRIBUTE_ARCHIVE);
+}
 
 }  // namespace
