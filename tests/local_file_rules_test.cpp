@@ -42,7 +42,12 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"NUL.", true}, NameCase{"COM0", false}, NameCase{"COM10", false},
                       NameCase{"LPT", false}, NameCase{"NULL", false}, NameCase{"nul_.txt", false},
                       NameCase{"CONSOLE", false}, NameCase{"stock.txt", false},
-                      NameCase{"a.nul", false}, NameCase{"", false}),
+                      NameCase{"a.nul", false}, NameCase{"", false},
+                      // Superscript one to three stand for the digit; four and zero do not.
+                      NameCase{"COM\u00b9", true}, NameCase{"com\u00b2.txt", true},
+                      NameCase{"LPT\u00b3", true}, NameCase{"lpt\u00b9 .log", true},
+                      NameCase{"COM\u2074", false}, NameCase{"COM\u2070", false},
+                      NameCase{"COM\u00b9\u00b9", false}),
     [](const ::testing::TestParamInfo<NameCase>& test) {
       std::string name = std::to_string(test.index) + "_";
       for (const char c : std::string(test.param.name)) {

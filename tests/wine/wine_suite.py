@@ -744,7 +744,7 @@ class LocalFileTest(WineTest):
         self.assertEqual(files_in(case.local), ["stock.txt"])
 
     def test_a_device_name_is_refused(self):
-        for name in ("NUL", "com1.txt"):
+        for name in ("NUL", "com1.txt", "COM\u00b9.txt"):
             with self.subTest(name=name):
                 case = self.new_case(f"device-{name}")
                 result = self.fail_with_window(case, ["-d", name], "Return")
