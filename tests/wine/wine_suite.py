@@ -484,6 +484,18 @@ class TransferTest(WineTest):
         self.assertEqual((case.local / "stock.txt").read_bytes(), content)
         self.assertEqual(files_in(case.local), ["stock.txt"])
 
+    def test_download_flushes_its_data_before_the_rename_and_the_rename_after(self):
+        # Wine traces the calls on its file channel, each with the handle.
+        case = self.new_case("flushes")
+        content = random_bytes(2 * CHUNK + 3, 26)
+        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+        (case.local / "stock.txt").write_bytes(b"old")
+        result = case.run("-d", "stock.txt", debug="-all,+file")
+        self.assertSucceeded(result)
+        self.assertEqual((case.local / "stock.txt").read_bytes(), content)
+        self.assertEqual(temporary_file_calls(result.stderr)[:4],
+                         ["write", "flush", "rename", "flush"])
+
     def test_download_of_an_absent_export_creates_it_and_an_empty_target(self):
         case = self.new_case("absent")
         self.assertSucceeded(case.run("-d", "stock.txt"))
@@ -491,6 +503,27 @@ class TransferTest(WineTest):
         self.assertEqual((case.local / "stock.txt").read_bytes(), b"")
         self.assertEqual(files_in(case.local), ["stock.txt"])
         self.assertEqual(case.calls(), download_calls(0))
+
+
+def temporary_file_calls(trace):
+    """What was done to the download's temporary file, in order, each run of
+    one kind once: write, flush, rename."""
+    lines = trace.splitlines()
+    created = next(number for number, line in enumerate(lines)
+                   if "CreateFileW L" in line and ".filecopy-" in line)
+    handle = next(int(found.group(1), 16) for line in lines[created:]
+                  if (found := re.search(r"CreateFileW returning ([0-9a-fA-F]+)", line)))
+    kinds = {f"NtWriteFile (0x{handle:x},": "write",
+             f"NtFlushBuffersFileEx (0x{handle:x},": "flush",
+             f"NtSetInformationFile (0x{handle:x},": "rename"}
+    calls = []
+    for line in lines[created:]:
+        for call, kind in kinds.items():
+            # FileRenameInformation is class 10.
+            if call in line and (kind != "rename" or line.rstrip().endswith(",0x0000000a)")):
+                if not calls or calls[-1] != kind:
+                    calls.append(kind)
+    return calls
 
 
 class FailureTest(WineTest):
@@ -742,6 +775,30 @@ class LocalFileTest(WineTest):
         self.assertEqual(case.calls(), [], "the device was contacted")
         self.assertEqual((case.local / "stock.txt").read_bytes(), b"old")
         self.assertEqual(files_in(case.local), ["stock.txt"])
+
+    def test_the_uploads_source_cannot_be_opened_by_another_program_meanwhile(self):
+        case = self.new_case("source-unshared")
+        content = random_bytes(30 * CHUNK, 25)
+        (case.local / "stock.txt").write_bytes(content)
+        uploading = case.start("-u", "stock.txt", CALL_DELAY_MS=50)
+        self.addCleanup(stop_if_running, uploading)
+        self.assertTrue(eventually(
+            lambda: sum("CeWriteFile(" in call for call in case.calls()) >= 2, 45))
+        # Only to read it, as a viewer would: a sharing violation while the
+        # upload holds it, and allowed once it is done.
+        reader = [windows_path(case.local / "stock.txt"), "0", "read"]
+        folder = RIG.new_folder("reader")
+        during = RIG.start_program(reader, folder, RIG.environment(), folder,
+                                   Path(OPTIONS.hold_file).resolve()).finish(30)
+        self.assertTrue(uploading.running(), "the upload ended too soon to tell")
+        self.assertEqual(during.status, 1, during.describe())
+        self.assertIn("cannot open it: 32\r\n", during.stderr)
+        self.assertSucceeded(uploading.finish(60))
+        self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
+        folder = RIG.new_folder("reader")
+        after = RIG.start_program(reader, folder, RIG.environment(), folder,
+                                  Path(OPTIONS.hold_file).resolve()).finish(30)
+        self.assertEqual(after.status, 0, after.describe())
 
     def test_a_device_name_is_refused(self):
         for name in ("NUL", "com1.txt", "COM\u00b9.txt"):
