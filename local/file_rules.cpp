@@ -12,8 +12,11 @@ bool IsWindowsDeviceName(std::string_view name) {
   // The system ignores blanks at the end of a name, and before its extension.
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   if (stem == "NUL" || stem == "CON" || stem == "PRN" || stem == "AUX") return true;
-  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-         stem[3] >= '1' && stem[3] <= '9';
+  if (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0) return false;
+  const std::string number = stem.substr(3);
+  // Windows takes the superscript digits one to three (UTF-8) for 1 to 3.
+  return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+         number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 std::size_t FileNameStart(std::string_view path, std::string_view separators) {
@@ -26,7 +29,9 @@ TargetRule RuleFor(const platform::PathFacts& facts) {
     case platform::FileType::kMissing:
       return facts.link ? TargetRule::kDanglingLink : TargetRule::kCreate;
     case platform::FileType::kRegular:
-    case platform::FileType::kUnknown: return TargetRule::kReplace;
+    case platform::FileType::kUnknown:
+      return facts.link && facts.target.empty() ? TargetRule::kUnresolvedLink
+                                                : TargetRule::kReplace;
     case platform::FileType::kFolder:
     case platform::FileType::kOther: break;
   }

@@ -42,6 +42,8 @@ LocalTarget::LocalTarget(std::string path) : path_(std::move(path)) {
       throw FileFailure(FileStep::kCreate, path_, Say(Text::kLocalNotRegularFile));
     case TargetRule::kDanglingLink:
       throw FileFailure(FileStep::kCreate, path_, Say(Text::kLocalDanglingLink));
+    case TargetRule::kUnresolvedLink:
+      throw FileFailure(FileStep::kCreate, path_, Say(Text::kLocalUnresolvedLink));
     case TargetRule::kCreate: break;
     case TargetRule::kReplace: {
       // One that could never be written fails before the device is contacted.

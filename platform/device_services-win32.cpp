@@ -1,3 +1,5 @@
+#include "platform/device_services-win32.h"
+
 #include <windows.h>
 
 #include <string>
@@ -11,6 +13,8 @@ namespace {
 
 // Windows 10 version 1703.
 constexpr DWORD kSplitHostsBuild = 15063;
+// The service's Start value for a disabled one.
+constexpr DWORD kStartDisabled = 4;
 
 // Read truthfully, as the program's manifest declares every Windows up to 11.
 std::optional<OSVERSIONINFOW> WindowsVersion() {
@@ -20,104 +24,87 @@ std::optional<OSVERSIONINFOW> WindowsVersion() {
   return version;
 }
 
-using OpenManagerEntry = SC_HANDLE(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
-using OpenServiceEntry = SC_HANDLE(WINAPI*)(SC_HANDLE, LPCWSTR, DWORD);
-using QueryStatusEntry = BOOL(WINAPI*)(SC_HANDLE, SC_STATUS_TYPE, LPBYTE, DWORD, LPDWORD);
-using QueryConfigEntry = BOOL(WINAPI*)(SC_HANDLE, LPQUERY_SERVICE_CONFIGW, DWORD, LPDWORD);
-using CloseEntry = BOOL(WINAPI*)(SC_HANDLE);
-using OpenKeyEntry = LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
-using QueryValueEntry = LONG(WINAPI*)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
-using CloseKeyEntry = LONG(WINAPI*)(HKEY);
-
-class ServiceLook {
- public:
-  explicit ServiceLook(const Advapi& advapi)
-      : open_service_(advapi.Find<OpenServiceEntry>("OpenServiceW")),
-        query_status_(advapi.Find<QueryStatusEntry>("QueryServiceStatusEx")),
-        query_config_(advapi.Find<QueryConfigEntry>("QueryServiceConfigW")),
-        close_(advapi.Find<CloseEntry>("CloseServiceHandle")),
-        open_key_(advapi.Find<OpenKeyEntry>("RegOpenKeyExW")),
-        query_value_(advapi.Find<QueryValueEntry>("RegQueryValueExW")),
-        close_key_(advapi.Find<CloseKeyEntry>("RegCloseKey")) {
-    const auto open_manager = advapi.Find<OpenManagerEntry>("OpenSCManagerW");
-    if (open_manager != nullptr && open_service_ != nullptr && query_status_ != nullptr &&
-        query_config_ != nullptr && close_ != nullptr) {
-      manager_ = open_manager(nullptr, nullptr, SC_MANAGER_CONNECT);
-    }
+// A DWORD value of a key, if it has one.
+std::optional<DWORD> NumberOf(const ServiceEntries& entries, HKEY key, const wchar_t* value) {
+  DWORD type = 0;
+  DWORD number = 0;
+  DWORD size = sizeof number;
+  if (entries.query_value(key, value, nullptr, &type, reinterpret_cast<LPBYTE>(&number), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_DWORD) {
+    return std::nullopt;
   }
-  ~ServiceLook() {
-    if (manager_ != nullptr) close_(manager_);
-  }
-  ServiceLook(const ServiceLook&) = delete;
-  ServiceLook& operator=(const ServiceLook&) = delete;
+  return number;
+}
 
-  ServiceState State(const wchar_t* name) const {
-    ServiceState state;
-    if (manager_ == nullptr) return state;
-    const SC_HANDLE service =
-        open_service_(manager_, name, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
-    if (service == nullptr) {
-      if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
-        state.status = ServiceState::Status::kNotInstalled;
-      }
-      return state;
+// What the service's key tells: its status, if the key is missing or its
+// start type disabled (unknown otherwise), and the split check's value.
+ServiceState FromRegistry(const ServiceEntries& entries, HKEY services, const wchar_t* name) {
+  ServiceState state;
+  if (services == nullptr) return state;
+  HKEY key = nullptr;
+  const LONG opened = entries.open_key(services, name, 0, KEY_QUERY_VALUE, &key);
+  if (opened == ERROR_FILE_NOT_FOUND) state.status = ServiceState::Status::kNotInstalled;
+  if (opened != ERROR_SUCCESS) return state;
+  if (NumberOf(entries, key, L"Start") == kStartDisabled) {
+    state.status = ServiceState::Status::kDisabled;
+  }
+  state.split_disabled = NumberOf(entries, key, L"SvcHostSplitDisable") == 1U;
+  entries.close_key(key);
+  return state;
+}
+
+bool IsDisabled(const ServiceEntries& entries, SC_HANDLE service) {
+  DWORD needed = 0;
+  entries.query_config(service, nullptr, 0, &needed);
+  if (needed == 0) return false;
+  std::vector<unsigned char> buffer(needed);
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  return entries.query_config(service, config, needed, &needed) &&
+         config->dwStartType == SERVICE_DISABLED;
+}
+
+// As the Service Control Manager shows it; unknown where it will not.
+ServiceState FromManager(const ServiceEntries& entries, SC_HANDLE manager, const wchar_t* name) {
+  ServiceState state;
+  if (manager == nullptr) return state;
+  const SC_HANDLE service =
+      entries.open_service(manager, name, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
+  if (service == nullptr) {
+    if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+      state.status = ServiceState::Status::kNotInstalled;
     }
-    SERVICE_STATUS_PROCESS status{};
-    DWORD needed = 0;
-    if (query_status_(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<LPBYTE>(&status),
-                      sizeof status, &needed)) {
-      if (status.dwCurrentState == SERVICE_RUNNING) {
-        state.status = ServiceState::Status::kRunning;
-        state.process_id = status.dwProcessId;
-      } else {
-        state.status =
-            IsDisabled(service) ? ServiceState::Status::kDisabled : ServiceState::Status::kStopped;
-      }
-    }
-    close_(service);
-    state.split_disabled = SplitDisabled(name);
     return state;
   }
-
- private:
-  bool IsDisabled(SC_HANDLE service) const {
-    DWORD needed = 0;
-    query_config_(service, nullptr, 0, &needed);
-    if (needed == 0) return false;
-    std::vector<unsigned char> buffer(needed);
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    return query_config_(service, config, needed, &needed) &&
-           config->dwStartType == SERVICE_DISABLED;
-  }
-
-  bool SplitDisabled(const wchar_t* name) const {
-    if (open_key_ == nullptr || query_value_ == nullptr || close_key_ == nullptr) return false;
-    const std::wstring path = std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\") + name;
-    HKEY key = nullptr;
-    if (open_key_(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-      return false;
+  SERVICE_STATUS_PROCESS status{};
+  DWORD needed = 0;
+  if (entries.query_status(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<LPBYTE>(&status),
+                           sizeof status, &needed)) {
+    if (status.dwCurrentState == SERVICE_RUNNING) {
+      state.status = ServiceState::Status::kRunning;
+      state.process_id = status.dwProcessId;
+    } else {
+      state.status = IsDisabled(entries, service) ? ServiceState::Status::kDisabled
+                                                  : ServiceState::Status::kStopped;
     }
-    DWORD type = 0;
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    const bool one = query_value_(key, L"SvcHostSplitDisable", nullptr, &type,
-                                  reinterpret_cast<LPBYTE>(&value), &size) == ERROR_SUCCESS &&
-                     type == REG_DWORD && value == 1;
-    close_key_(key);
-    return one;
   }
-
-  SC_HANDLE manager_ = nullptr;
-  OpenServiceEntry open_service_;
-  QueryStatusEntry query_status_;
-  QueryConfigEntry query_config_;
-  CloseEntry close_;
-  OpenKeyEntry open_key_;
-  QueryValueEntry query_value_;
-  CloseKeyEntry close_key_;
-};
+  entries.close_service(service);
+  return state;
+}
 
 }  // namespace
+
+// A run whose logon is neither interactive nor a service's (a scheduled
+// task's batch logon) may be denied the query by the service's security
+// descriptor; its key still says what is missing or disabled.
+ServiceState LookAtService(const ServiceEntries& entries, SC_HANDLE manager, HKEY services,
+                           const wchar_t* name) {
+  ServiceState state = FromManager(entries, manager, name);
+  const ServiceState registered = FromRegistry(entries, services, name);
+  if (state.status == ServiceState::Status::kUnknown) state.status = registered.status;
+  state.split_disabled = registered.split_disabled;
+  return state;
+}
 
 RemoteApiProvider RemoteApiProviderHere() {
   const std::optional<OSVERSIONINFOW> version = WindowsVersion();
@@ -129,12 +116,33 @@ std::optional<DeviceServices> LookAtDeviceServices() {
   const std::optional<OSVERSIONINFOW> version = WindowsVersion();
   if (!version || version->dwMajorVersion < 6) return std::nullopt;
   const Advapi advapi;
-  const ServiceLook look(advapi);
+  ServiceEntries entries;
+  const auto open_manager = advapi.Find<decltype(&OpenSCManagerW)>("OpenSCManagerW");
+  entries.open_service = advapi.Find<decltype(entries.open_service)>("OpenServiceW");
+  entries.query_status = advapi.Find<decltype(entries.query_status)>("QueryServiceStatusEx");
+  entries.query_config = advapi.Find<decltype(entries.query_config)>("QueryServiceConfigW");
+  entries.close_service = advapi.Find<decltype(entries.close_service)>("CloseServiceHandle");
+  entries.open_key = advapi.Find<decltype(entries.open_key)>("RegOpenKeyExW");
+  entries.query_value = advapi.Find<decltype(entries.query_value)>("RegQueryValueExW");
+  entries.close_key = advapi.Find<decltype(entries.close_key)>("RegCloseKey");
   DeviceServices services;
-  services.rapi_manager = look.State(L"RapiMgr");
-  services.connection_manager = look.State(L"WcesComm");
   services.splits_service_hosts =
       version->dwMajorVersion >= 10 && version->dwBuildNumber >= kSplitHostsBuild;
+  if (!entries.open_service || !entries.query_status || !entries.query_config ||
+      !entries.close_service || !entries.open_key || !entries.query_value || !entries.close_key ||
+      !open_manager) {
+    return services;
+  }
+  const SC_HANDLE manager = open_manager(nullptr, nullptr, SC_MANAGER_CONNECT);
+  HKEY keys = nullptr;
+  if (entries.open_key(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services", 0, KEY_READ,
+                       &keys) != ERROR_SUCCESS) {
+    keys = nullptr;
+  }
+  services.rapi_manager = LookAtService(entries, manager, keys, L"RapiMgr");
+  services.connection_manager = LookAtService(entries, manager, keys, L"WcesComm");
+  if (keys != nullptr) entries.close_key(keys);
+  if (manager != nullptr) entries.close_service(manager);
   return services;
 }
 

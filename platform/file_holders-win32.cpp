@@ -1,11 +1,8 @@
-#include <windows.h>
-// After windows.h, which it needs.
-#include <restartmanager.h>
+#include "platform/file_holders-win32.h"
 
-#include <vector>
+#include <windows.h>
 
 #include "platform/dynamic_library.h"
-#include "platform/file_holders.h"
 #include "platform/full_path-win32.h"
 #include "platform/system_library-win32.h"
 #include "platform/wide_string-win32.h"
@@ -13,16 +10,35 @@
 namespace platform {
 namespace {
 
-using StartSessionEntry = decltype(&RmStartSession);
-using EndSessionEntry = decltype(&RmEndSession);
-using RegisterResourcesEntry = decltype(&RmRegisterResources);
-using GetListEntry = decltype(&RmGetList);
 using ImageNameEntry = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
 
 template <typename Entry>
-Entry Find(const DynamicLibrary& library, const char* name) {
-  return reinterpret_cast<Entry>(library.Find(name));
+void Find(const DynamicLibrary& library, const char* name, Entry& entry) {
+  entry = reinterpret_cast<Entry>(library.Find(name));
 }
+
+// A session is ended on every path: the Restart Manager keeps one that is not,
+// and allows 64 at a time per user session.
+class RestartSession {
+ public:
+  explicit RestartSession(const RestartManagerEntries& entries) : entries_(entries) {
+    WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+    started_ = entries_.start_session(&handle_, 0, key) == ERROR_SUCCESS;
+  }
+  ~RestartSession() {
+    if (started_) entries_.end_session(handle_);
+  }
+  RestartSession(const RestartSession&) = delete;
+  RestartSession& operator=(const RestartSession&) = delete;
+
+  bool started() const { return started_; }
+  DWORD handle() const { return handle_; }
+
+ private:
+  const RestartManagerEntries& entries_;
+  DWORD handle_ = 0;
+  bool started_ = false;
+};
 
 // The program file's name of a process, if it is still the one that was
 // listed (its start time tells it from a later one with its number).
@@ -49,42 +65,48 @@ std::string ImageName(const RM_UNIQUE_PROCESS& listed) {
 
 }  // namespace
 
-std::vector<FileHolder> HoldersOf(const std::string& path) {
-  // The Restart Manager came with Vista: loaded at run time, so XP still starts.
-  const DynamicLibrary library = SystemLibrary("rstrtmgr.dll");
-  const auto start_session = Find<StartSessionEntry>(library, "RmStartSession");
-  const auto end_session = Find<EndSessionEntry>(library, "RmEndSession");
-  const auto register_resources = Find<RegisterResourcesEntry>(library, "RmRegisterResources");
-  const auto get_list = Find<GetListEntry>(library, "RmGetList");
-  if (!start_session || !end_session || !register_resources || !get_list) return {};
-
-  DWORD session = 0;
-  WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
-  if (start_session(&session, 0, key) != ERROR_SUCCESS) return {};
-  const std::wstring file = EverydayPath(path);
+std::vector<FileHolder> HoldersListed(const RestartManagerEntries& entries,
+                                      const std::wstring& file) {
+  const RestartSession session(entries);
+  if (!session.started()) return {};
   LPCWSTR files[] = {file.c_str()};
   std::vector<RM_PROCESS_INFO> listed;
   UINT needed = 0;
-  DWORD result = register_resources(session, 1, files, 0, nullptr, 0, nullptr);
+  DWORD result = entries.register_resources(session.handle(), 1, files, 0, nullptr, 0, nullptr);
   // The list may grow between one call and the next.
   while (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) {
     UINT count = static_cast<UINT>(listed.size());
     DWORD reasons = 0;
-    result = get_list(session, &needed, &count, listed.data(), &reasons);
+    result = entries.get_list(session.handle(), &needed, &count, listed.data(), &reasons);
     if (result == ERROR_SUCCESS) {
       listed.resize(count);
       break;
     }
     listed.resize(needed);
   }
-  end_session(session);
   if (result != ERROR_SUCCESS) return {};
 
+  // The application's name, not its service's short one, which means nothing to people.
   std::vector<FileHolder> holders;
   for (const RM_PROCESS_INFO& process : listed) {
     holders.push_back({Utf8String(process.strAppName), ImageName(process.Process)});
   }
   return holders;
+}
+
+// The Restart Manager came with Vista: loaded at run time, so XP still starts.
+std::vector<FileHolder> HoldersOf(const std::string& path) {
+  const DynamicLibrary library = SystemLibrary("rstrtmgr.dll");
+  RestartManagerEntries entries;
+  Find(library, "RmStartSession", entries.start_session);
+  Find(library, "RmEndSession", entries.end_session);
+  Find(library, "RmRegisterResources", entries.register_resources);
+  Find(library, "RmGetList", entries.get_list);
+  if (!entries.start_session || !entries.end_session || !entries.register_resources ||
+      !entries.get_list) {
+    return {};
+  }
+  return HoldersListed(entries, EverydayPath(path));
 }
 
 }  // namespace platform

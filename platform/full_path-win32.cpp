@@ -43,7 +43,8 @@ std::wstring ExtendedPath(const std::string& path) {
 std::wstring EverydayPath(const std::string& path) {
   const std::wstring full = FullPath(WideString(path));
   if (StartsWith(full, kExtendedShare)) return L"\\\\" + full.substr(8);
-  if (StartsWith(full, kExtended)) return full.substr(4);
+  // A drive's path has an everyday form; a volume's (\\?\Volume{...}\) has none.
+  if (StartsWith(full, kExtended) && full.size() > 5 && full[5] == L':') return full.substr(4);
   return full;
 }
 

@@ -9,7 +9,8 @@ namespace platform {
 // from XP on; a path already in that form, or naming a device (\\.\), stays.
 std::wstring ExtendedPath(const std::string& path);
 
-// The same full path in the everyday form, for calls that do not take the other.
+// The same full path in the everyday form, for calls that do not take the
+// other; a volume's path (\\?\Volume{...}\), which has none, stays.
 std::wstring EverydayPath(const std::string& path);
 
 }  // namespace platform

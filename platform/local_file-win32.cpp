@@ -1,9 +1,13 @@
+#include "platform/local_file-win32.h"
+
 #include <windows.h>
 #include <winternl.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
+#include "platform/advapi-win32.h"
 #include "platform/full_path-win32.h"
 #include "platform/local_file.h"
 #include "platform/system_error.h"
@@ -46,36 +50,49 @@ FileError Opened(HANDLE handle, const std::wstring& path, FileHandle& file) {
   return {};
 }
 
-// Symbolic links and junctions; other reparse points (a cloud file, a
-// deduplicated one) are the files themselves.
-bool IsLink(const std::wstring& path) {
-  WIN32_FIND_DATAW entry{};
-  HANDLE search = FindFirstFileW(path.c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
-  return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-         (entry.dwReserved0 == IO_REPARSE_TAG_SYMLINK ||
-          entry.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
-}
-
 template <typename Entry>
 Entry SystemEntry(const wchar_t* library, const char* name) {
   return reinterpret_cast<Entry>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(library), name)));
 }
 
-// Where a link leads: Vista and later only, where there are links to files.
-std::string FinalPath(HANDLE file) {
-  using FinalPathEntry = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-  const auto final_path = SystemEntry<FinalPathEntry>(L"kernel32.dll", "GetFinalPathNameByHandleW");
-  if (final_path == nullptr) return "";
+// Symbolic links and junctions, told from the entry itself, whatever a listing
+// of its folder would say; other reparse points (a cloud file, a deduplicated
+// one) are the files themselves. Where their kind cannot be read, any reparse
+// point is followed as a link is.
+bool IsLink(HANDLE entry, const LinkEntries& entries) {
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (entries.information != nullptr &&
+      entries.information(entry, FileAttributeTagInfo, &tag, sizeof tag)) {
+    return (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           (tag.ReparseTag == IO_REPARSE_TAG_SYMLINK ||
+            tag.ReparseTag == IO_REPARSE_TAG_MOUNT_POINT);
+  }
+  BY_HANDLE_FILE_INFORMATION information{};
+  return GetFileInformationByHandle(entry, &information) &&
+         (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+std::wstring FinalPathOn(HANDLE file, const LinkEntries& entries, DWORD volume) {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = final_path(file, path.data(), static_cast<DWORD>(path.size()), 0);
-    if (length == 0) return "";
-    if (length < path.size()) return Utf8String(path.c_str());
+    const DWORD length =
+        entries.final_path(file, path.data(), static_cast<DWORD>(path.size()), volume);
+    if (length == 0) return L"";
+    if (length < path.size()) return path.substr(0, length);
     path.resize(length);
   }
+}
+
+// Where a link leads: on a drive, or where the volume has no letter, through
+// the volume's own name (\\?\Volume{...}\), which the \\?\ calls take.
+std::string FinalPath(HANDLE file, const LinkEntries& entries) {
+  if (entries.final_path == nullptr) return "";
+  for (const DWORD volume : {DWORD{VOLUME_NAME_DOS}, DWORD{VOLUME_NAME_GUID}}) {
+    const std::wstring path = FinalPathOn(file, entries, volume);
+    if (!path.empty()) return Utf8String(path.c_str());
+  }
+  return "";
 }
 
 FileType MissingOrUnknown(DWORD code) {
@@ -119,16 +136,30 @@ FileError CloseNative(NativeFile native) {
   return CloseHandle(native) ? FileError{} : LastFailure(L"");
 }
 
-PathFacts Examine(const std::string& path) {
+LinkEntries SystemLinkEntries() {
+  LinkEntries entries;
+  entries.information =
+      SystemEntry<decltype(entries.information)>(L"kernel32.dll", "GetFileInformationByHandleEx");
+  entries.final_path =
+      SystemEntry<decltype(entries.final_path)>(L"kernel32.dll", "GetFinalPathNameByHandleW");
+  return entries;
+}
+
+PathFacts Examine(const std::string& path) { return ExamineWith(path, SystemLinkEntries()); }
+
+// Only the attributes are asked for, which no program's sharing refuses.
+PathFacts ExamineWith(const std::string& path, const LinkEntries& entries) {
   PathFacts facts;
   const std::wstring name = ExtendedPath(path);
-  const DWORD attributes = GetFileAttributesW(name.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
+  HANDLE entry = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (entry == INVALID_HANDLE_VALUE) {
     facts.type = MissingOrUnknown(GetLastError());
     return facts;
   }
-  facts.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLink(name);
-  // Only the attributes are asked for, which no program's sharing refuses.
+  FileHandle entry_file;
+  entry_file.Adopt(entry);
+  facts.link = IsLink(entry, entries);
   HANDLE opened = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (opened == INVALID_HANDLE_VALUE) {
@@ -138,7 +169,7 @@ PathFacts Examine(const std::string& path) {
   FileHandle file;
   file.Adopt(opened);
   facts.type = TypeOf(file.native());
-  if (facts.link) facts.target = FinalPath(file.native());
+  if (facts.link) facts.target = FinalPath(file.native(), entries);
   return facts;
 }
 
@@ -172,11 +203,20 @@ FileError CheckReplaceable(const std::string& path) {
                 name, probe);
 }
 
+// With the rights to give it the security descriptor of the file it is to
+// replace, where the file system grants them: a share that lets its users
+// change files but not their permissions refuses such a file, which is then
+// made without them, and gets its folder's permissions.
 FileError CreateHeld(const std::string& path, FileHandle& file) {
   const std::wstring name = ExtendedPath(path);
-  return Opened(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr),
-                name, file);
+  constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE | DELETE;
+  HANDLE created = CreateFileW(name.c_str(), kAccess | WRITE_DAC | WRITE_OWNER, 0, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+    created =
+        CreateFileW(name.c_str(), kAccess, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  return Opened(created, name, file);
 }
 
 FileError TakeHeld(const std::string& path, FileHandle& file) {
@@ -228,7 +268,43 @@ std::optional<std::uint64_t> SizeOf(const FileHandle& file) {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-FileError TakePermissions(FileHandle& /*file*/, const std::string& /*replaced*/) { return {}; }
+// The replaced file's security descriptor and the attributes a person set on
+// it carry over, as ReplaceFileW's do: the descriptor where the system lets
+// this process set it (owner and group need the same owner or a privilege);
+// never read-only, which would keep the download from being written, and
+// always archive, as the content is new and a backup must take it. A file
+// that is not there, or whose descriptor may not be read, leaves the new one
+// with its folder's permissions, as any new file.
+FileError TakePermissions(FileHandle& file, const std::string& replaced) {
+  const std::wstring name = ExtendedPath(replaced);
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+  constexpr DWORD kCarried =
+      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  if ((attributes & kCarried) != 0) {
+    FILE_BASIC_INFORMATION basic{};
+    basic.FileAttributes = (attributes & kCarried) | FILE_ATTRIBUTE_ARCHIVE;
+    const FileError set = SetHeldInformation(file, &basic, sizeof basic, FileBasicInformation, L"");
+    if (set.failed()) return set;
+  }
+  // Loaded only where a file is replaced, as for the services' look.
+  const Advapi advapi;
+  const auto get_security = advapi.Find<decltype(&GetFileSecurityW)>("GetFileSecurityW");
+  const auto set_security =
+      advapi.Find<decltype(&SetKernelObjectSecurity)>("SetKernelObjectSecurity");
+  if (get_security == nullptr || set_security == nullptr) return {};
+  constexpr SECURITY_INFORMATION kParts =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD size = 0;
+  get_security(name.c_str(), kParts, nullptr, 0, &size);
+  std::vector<unsigned char> descriptor(size);
+  if (size == 0 || !get_security(name.c_str(), kParts, descriptor.data(), size, &size)) return {};
+  for (const auto part :
+       {DACL_SECURITY_INFORMATION, OWNER_SECURITY_INFORMATION, GROUP_SECURITY_INFORMATION}) {
+    set_security(file.native(), static_cast<SECURITY_INFORMATION>(part), descriptor.data());
+  }
+  return {};
+}
 
 // cppcheck-suppress constParameter ; it changes the file, through the handle
 FileError FlushData(FileHandle& file) {

@@ -77,8 +77,8 @@ enum class FileType { kMissing, kRegular, kFolder, kOther, kUnknown };
 struct PathFacts {
   bool link = false;
   FileType type = FileType::kUnknown;  // of the file the path leads to
-  // The full path of that file, where the system gives one: always for a
-  // link to a file; on POSIX for any file.
+  // The full path of that file, where the system gives one: for a link to a
+  // file wherever the system can say where it leads; on POSIX for any file.
   std::string target;
 };
 PathFacts Examine(const std::string& path);
@@ -102,8 +102,9 @@ FileError Write(FileHandle& file, const void* data, std::size_t size, std::size_
 // Nothing for what is not a regular file (a FIFO, a device).
 std::optional<std::uint64_t> SizeOf(const FileHandle& file);
 // POSIX: gives a new file the permission bits of the file it is to replace,
-// or where there is none, those the umask leaves. Windows gives a new file
-// its folder's permissions, as to any file saved there.
+// or where there is none, those the umask leaves. Windows: the security
+// descriptor and attributes of the file it is to replace, where there is one;
+// where there is none, the new file keeps its folder's permissions.
 FileError TakePermissions(FileHandle& file, const std::string& replaced);
 // The file's data on the disk.
 FileError FlushData(FileHandle& file);

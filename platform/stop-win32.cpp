@@ -1,3 +1,5 @@
+#include "platform/stop-win32.h"
+
 #include <windows.h>
 
 #include <string>
@@ -24,10 +26,11 @@ bool EndsTheProcess(DWORD event) {
 }
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && !EndsTheProcess(event)) return FALSE;
-  // A process in a window station nobody sees (a scheduled task, a service)
-  // gets the logoff of any user, not the one who started it: the copy goes on.
-  if (event == CTRL_LOGOFF_EVENT && !WindowStationVisible()) return TRUE;
+  switch (EffectOf(event, WindowStationVisible)) {
+    case ConsoleEventEffect::kNotOurs: return FALSE;
+    case ConsoleEventEffect::kIgnored: return TRUE;
+    case ConsoleEventEffect::kStops: break;
+  }
   InterlockedExchange(&g_requested, 1);
   SetEvent(g_stop_event);
   EnterCriticalSection(&g_blocking_lock);
@@ -55,6 +58,20 @@ DWORD Milliseconds(std::optional<std::chrono::milliseconds> limit) {
 }
 
 }  // namespace
+
+ConsoleEventEffect EffectOf(unsigned long event, bool (*station_visible)()) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_SHUTDOWN_EVENT: return ConsoleEventEffect::kStops;
+    // A process in a window station nobody sees (a scheduled task, a service)
+    // gets the logoff of any user, not the one who started it: the copy goes on.
+    case CTRL_LOGOFF_EVENT:
+      return station_visible() ? ConsoleEventEffect::kStops : ConsoleEventEffect::kIgnored;
+    default: return ConsoleEventEffect::kNotOurs;
+  }
+}
 
 // The event and the lock stay for the rest of the process: the handler's
 // thread may still be using them as the copy ends. The line is never needed:

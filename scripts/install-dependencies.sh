@@ -2,8 +2,9 @@
 # Installs what building and testing FileCopy needs on Debian, when missing, in
 # groups, each on its own:
 #   posix      the POSIX build, its tests and the static checks
-#   windows    the Windows build and its packages, and debootstrap for the
-#              Debian 13 root in which both 32-bit layouts run their Wine
+#   windows    the Windows build, its unit tests and its packages, and
+#              debootstrap for the Debian 13 root in which both 32-bit layouts
+#              run their Wine
 #   windows64  the 64-bit stand-in, for machines that run no 32-bit layout
 # With no group named: posix and windows.
 #
@@ -21,7 +22,7 @@ packages_of() {
   case $1 in
     posix) echo cmake g++ make libgtest-dev python3 git man-db groff-base locales-all libc-l10n \
       strace time clang-tidy clang-format cppcheck ;;
-    windows) echo g++-mingw-w64-i686 python3 wixl msitools faketime debootstrap ;;
+    windows) echo g++-mingw-w64-i686 googletest python3 wixl msitools faketime debootstrap ;;
     windows64) echo g++-mingw-w64-x86-64 wine wine64 xvfb xdotool tmux imagemagick locales-all ;;
     *)
       echo "install-dependencies.sh: no group $1 (posix, windows, windows64)" >&2

@@ -46,7 +46,7 @@ set -- --std=c++17 --language=c++ --enable=warning,style,performance,portability
 cppcheck "$@" --library=posix --library=googletest -U_WIN32 \
   $(find $dirs -name '*.cpp' ! -name '*-win32.cpp' | sort) || status=1
 # shellcheck disable=SC2046
-cppcheck "$@" --library=windows --platform=win32W -D_WIN32 \
+cppcheck "$@" --library=windows --library=googletest --platform=win32W -D_WIN32 \
   $(find $dirs -name '*-win32.cpp' | sort) || status=1
 
 echo "== clang-format"

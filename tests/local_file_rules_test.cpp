@@ -7,6 +7,7 @@
 #include <cctype>
 #include <chrono>
 #include <numeric>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct NameCase {
   bool device;
 };
 
+// Each row's ctest name shows its name, not its bytes.
+void PrintTo(const NameCase& row, std::ostream* out) { *out << row.name; }
+
 class WindowsDeviceName : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(WindowsDeviceName, IsToldFromAFileName) {
@@ -38,7 +42,12 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"NUL.", true}, NameCase{"COM0", false}, NameCase{"COM10", false},
                       NameCase{"LPT", false}, NameCase{"NULL", false}, NameCase{"nul_.txt", false},
                       NameCase{"CONSOLE", false}, NameCase{"stock.txt", false},
-                      NameCase{"a.nul", false}, NameCase{"", false}),
+                      NameCase{"a.nul", false}, NameCase{"", false},
+                      // Superscript one to three stand for the digit; four and zero do not.
+                      NameCase{"COM\u00b9", true}, NameCase{"com\u00b2.txt", true},
+                      NameCase{"LPT\u00b3", true}, NameCase{"lpt\u00b9 .log", true},
+                      NameCase{"COM\u2074", false}, NameCase{"COM\u2070", false},
+                      NameCase{"COM\u00b9\u00b9", false}),
     [](const ::testing::TestParamInfo<NameCase>& test) {
       std::string name = std::to_string(test.index) + "_";
       for (const char c : std::string(test.param.name)) {
@@ -52,6 +61,8 @@ struct RuleCase {
   platform::PathFacts facts;
   TargetRule rule;
 };
+
+void PrintTo(const RuleCase& row, std::ostream* out) { *out << row.name; }
 
 class TargetRules : public ::testing::TestWithParam<RuleCase> {};
 
@@ -72,6 +83,11 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"Unknown", {false, FileType::kUnknown, ""}, TargetRule::kReplace},
         RuleCase{"LinkToAFile", {true, FileType::kRegular, "/b/g"}, TargetRule::kReplace},
         RuleCase{"LinkToNothing", {true, FileType::kMissing, ""}, TargetRule::kDanglingLink},
+        // The system would not name the file a link leads to.
+        RuleCase{
+            "LinkToAnUnnamedFile", {true, FileType::kRegular, ""}, TargetRule::kUnresolvedLink},
+        RuleCase{
+            "LinkToAnUnnamedUnknown", {true, FileType::kUnknown, ""}, TargetRule::kUnresolvedLink},
         RuleCase{"LinkToAFolder", {true, FileType::kFolder, "/b"}, TargetRule::kNotARegularFile},
         RuleCase{
             "LinkToADevice", {true, FileType::kOther, "/dev/null"}, TargetRule::kNotARegularFile}),
@@ -150,6 +166,8 @@ struct HoldersCase {
   std::vector<platform::FileHolder> holders;
   const char* named;
 };
+
+void PrintTo(const HoldersCase& row, std::ostream* out) { *out << row.name; }
 
 class NamedHolders : public ::testing::TestWithParam<HoldersCase> {};
 

@@ -23,6 +23,11 @@ constexpr Wordings kTexts[] = {
     {Text::kLocalNotRegularFile, "it is not a regular file", "to nie jest zwykly plik"},
     {Text::kLocalDanglingLink, "it is a link to a file that does not exist",
      "to dowiazanie do pliku, ktory nie istnieje"},
+    {Text::kLocalUnresolvedLink,
+     "it is a link, and the system cannot say where it leads; give the path of the file it "
+     "leads to",
+     "to dowiazanie, a system nie podaje, dokad prowadzi; podaj sciezke pliku, do ktorego "
+     "prowadzi"},
     {Text::kLocalIsFolder, "it is a folder", "to jest folder"},
     {Text::kLocalNoFileName, "no file name was given", "nie podano nazwy pliku"},
     {Text::kLocalOpenIn, "it is open in {1}; close it there and run again",

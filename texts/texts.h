@@ -23,6 +23,7 @@ enum class Text {
   kLocalFlush,
   kLocalNotRegularFile,
   kLocalDanglingLink,
+  kLocalUnresolvedLink,
   kLocalIsFolder,
   kLocalNoFileName,
   kLocalOpenIn,

@@ -560,6 +560,18 @@ class TransferTest(WineTest):
         self.assertEqual((case.local / "stock.txt").read_bytes(), content)
         self.assertEqual(files_in(case.local), ["stock.txt"])
 
+    def test_download_flushes_its_data_before_the_rename_and_the_rename_after(self):
+        # Wine traces the calls on its file channel, each with the handle.
+        case = self.new_case("flushes")
+        content = random_bytes(2 * CHUNK + 3, 26)
+        (case.tarvel / DEVICE_EXPORT).write_bytes(content)
+        (case.local / "stock.txt").write_bytes(b"old")
+        result = case.run("-d", "stock.txt", debug="-all,+file")
+        self.assertSucceeded(result)
+        self.assertEqual((case.local / "stock.txt").read_bytes(), content)
+        self.assertEqual(temporary_file_calls(result.stderr)[:4],
+                         ["write", "flush", "rename", "flush"])
+
     def test_download_of_an_absent_export_creates_it_and_an_empty_target(self):
         case = self.new_case("absent")
         self.assertSucceeded(case.run("-d", "stock.txt"))
@@ -567,6 +579,27 @@ class TransferTest(WineTest):
         self.assertEqual((case.local / "stock.txt").read_bytes(), b"")
         self.assertEqual(files_in(case.local), ["stock.txt"])
         self.assertEqual(case.calls(), download_calls(0))
+
+
+def temporary_file_calls(trace):
+    """What was done to the download's temporary file, in order, each run of
+    one kind once: write, flush, rename."""
+    lines = trace.splitlines()
+    created = next(number for number, line in enumerate(lines)
+                   if "CreateFileW L" in line and ".filecopy-" in line)
+    handle = next(int(found.group(1), 16) for line in lines[created:]
+                  if (found := re.search(r"CreateFileW returning ([0-9a-fA-F]+)", line)))
+    kinds = {f"NtWriteFile (0x{handle:x},": "write",
+             f"NtFlushBuffersFileEx (0x{handle:x},": "flush",
+             f"NtSetInformationFile (0x{handle:x},": "rename"}
+    calls = []
+    for line in lines[created:]:
+        for call, kind in kinds.items():
+            # FileRenameInformation is class 10.
+            if call in line and (kind != "rename" or line.rstrip().endswith(",0x0000000a)")):
+                if not calls or calls[-1] != kind:
+                    calls.append(kind)
+    return calls
 
 
 class FailureTest(WineTest):
@@ -622,6 +655,28 @@ class FailureTest(WineTest):
                                                lines=2, FAIL_CONNECT=1)
                 self.assertEqual(result.error_lines()[1], advice)
                 self.doCleanups()
+
+    def test_why_no_device_when_the_services_run_apart(self):
+        # Wine 10 tells the program it is Windows 10 (build 19043), whose
+        # services manager runs each of these in a process of its own.
+        service = windows_path(Path(OPTIONS.idle_service).resolve())
+        for name in ("RapiMgr", "WcesComm"):
+            RIG.wine_tool("sc.exe", "create", name, "binpath=", service, "type=", "own")
+            self.addCleanup(RIG.wine_tool, "sc.exe", "delete", name)
+            RIG.wine_tool("sc.exe", "start", name)
+            self.addCleanup(RIG.wine_tool, "sc.exe", "stop", name)
+        # The split is undone only where both keys say so.
+        for split_disabled, advice in (((), SERVICES_SPLIT), (("RapiMgr",), SERVICES_SPLIT),
+                                       (("RapiMgr", "WcesComm"), CHECK_THE_HANDHELD)):
+            with self.subTest(split_disabled=split_disabled):
+                for name in ("RapiMgr", "WcesComm"):
+                    RIG.wine_tool("reg.exe", "add", rf"HKLM\SYSTEM\CurrentControlSet\Services\{name}",
+                                  "/v", "SvcHostSplitDisable", "/t", "REG_DWORD", "/d",
+                                  "1" if name in split_disabled else "0", "/f")
+                case = self.download_case(f"services-apart-{len(split_disabled)}")
+                result = self.fail_with_window(case, ["-d", "stock.txt"], "Return", status=2,
+                                               lines=2, FAIL_CONNECT=1)
+                self.assertEqual(result.error_lines()[1], advice)
 
     def test_when_the_handheld_is_locked(self):
         case = self.download_case("locked")
@@ -719,6 +774,11 @@ BAD_EVENT_LOG_LINES = {
 FAILURE_ASKED = ["CeRapiGetError() = 0x00000000", "CeGetLastError() = 0"]
 NO_DEVICE_CENTER = (b"FileCopy: Windows Mobile Device Center is not installed or is damaged (there "
                     b"is no service RapiMgr): install it, README.txt says where from\r\n")
+SERVICES_SPLIT = (b"FileCopy: Windows runs the services RapiMgr and WcesComm in separate "
+                  b"processes, where they do not work together: an administrator must set "
+                  b"SvcHostSplitDisable to 1 for both and restart them, as README.txt shows\r\n")
+CHECK_THE_HANDHELD = (b"FileCopy: check that the handheld is docked, switched on and unlocked, and "
+                      b"that Windows Mobile Device Center shows it as connected\r\n")
 # The services as Wine's sc makes them: installed but stopped, or disabled.
 SERVICE_CASES = (
     ("stopped", {"RapiMgr": "demand", "WcesComm": "demand"},
@@ -828,8 +888,32 @@ class LocalFileTest(WineTest):
         self.assertEqual((case.local / "stock.txt").read_bytes(), b"old")
         self.assertEqual(files_in(case.local), ["stock.txt"])
 
+    def test_the_uploads_source_cannot_be_opened_by_another_program_meanwhile(self):
+        case = self.new_case("source-unshared")
+        content = random_bytes(30 * CHUNK, 25)
+        (case.local / "stock.txt").write_bytes(content)
+        uploading = case.start("-u", "stock.txt", CALL_DELAY_MS=50)
+        self.addCleanup(stop_if_running, uploading)
+        self.assertTrue(eventually(
+            lambda: sum("CeWriteFile(" in call for call in case.calls()) >= 2, 45))
+        # Only to read it, as a viewer would: a sharing violation while the
+        # upload holds it, and allowed once it is done.
+        reader = [windows_path(case.local / "stock.txt"), "0", "read"]
+        folder = RIG.new_folder("reader")
+        during = RIG.start_program(reader, folder, RIG.environment(), folder,
+                                   Path(OPTIONS.hold_file).resolve()).finish(30)
+        self.assertTrue(uploading.running(), "the upload ended too soon to tell")
+        self.assertEqual(during.status, 1, during.describe())
+        self.assertIn("cannot open it: 32\r\n", during.stderr)
+        self.assertSucceeded(uploading.finish(60))
+        self.assertEqual((case.tarvel / DEVICE_IMPORT).read_bytes(), content)
+        folder = RIG.new_folder("reader")
+        after = RIG.start_program(reader, folder, RIG.environment(), folder,
+                                  Path(OPTIONS.hold_file).resolve()).finish(30)
+        self.assertEqual(after.status, 0, after.describe())
+
     def test_a_device_name_is_refused(self):
-        for name in ("NUL", "com1.txt"):
+        for name in ("NUL", "com1.txt", "COM\u00b9.txt"):
             with self.subTest(name=name):
                 case = self.new_case(f"device-{name}")
                 result = self.fail_with_window(case, ["-d", name], "Return")
@@ -1221,6 +1305,22 @@ class MsiPackageTest(WineTest):
             self.assertEqual(said, notes, step)
 
 
+class WindowsUnitTest(WineTest):
+    """The Windows build's unit tests (tests/windows), for what the program
+    cannot show under Wine: links, the Restart Manager's list, a Service
+    Control Manager that denies, logoff, a replaced file's permissions. Run
+    by a ctest of their own (windows_unit_tests_<layout>), not with the rest."""
+
+    def test_all_pass(self):
+        folder = RIG.new_folder("unit-tests")
+        result = RIG.start_program(["--gtest_brief=1"], folder, RIG.environment(), folder,
+                                   Path(OPTIONS.unit_tests).resolve()).finish(240)
+        report = result.stdout.decode("utf-8", "replace")
+        print(report, flush=True)
+        self.assertEqual(result.status, 0, result.describe())
+        self.assertRegex(report, r"\[  PASSED  \] [1-9]\d* tests")
+
+
 def interrupt(number, _frame):
     raise KeyboardInterrupt(f"signal {number}: stopping the Wine suite")
 
@@ -1236,6 +1336,8 @@ def main():
     parser.add_argument("--invisible-station",
                         help="the helper that runs a program in a window station nobody sees")
     parser.add_argument("--hold-file", help="the helper that holds a file without sharing")
+    parser.add_argument("--idle-service", help="the helper that runs as a service")
+    parser.add_argument("--unit-tests", help="the Windows build's unit tests")
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
     parser.add_argument("--pe-format", default="pei-i386", help="objdump's name of the format")
     parser.add_argument("--output", required=True, help="folder for logs and the screenshot")
@@ -1274,7 +1376,8 @@ def main():
     # What happened to the layout, for scripts/test.sh to tell whether any
     # 32-bit layout ran.
     outcome = Path(OPTIONS.output) / f"layout-{OPTIONS.layout}.outcome"
-    outcome.unlink(missing_ok=True)
+    if not OPTIONS.tests:
+        outcome.unlink(missing_ok=True)
     layout = LAYOUTS[OPTIONS.layout]
     print(f"layout {OPTIONS.layout}: {layout.title}", flush=True)
     reason = missing_group(layout)
@@ -1305,7 +1408,9 @@ def main():
         signal.alarm(0)
         RIG.stop()
         print(f"Wine suite took {time.monotonic() - began:.1f} s", flush=True)
-    outcome.write_text("ran\n" if result.wasSuccessful() else "failed\n")
+    # Only the whole suite tells whether the layout ran.
+    if not OPTIONS.tests:
+        outcome.write_text("ran\n" if result.wasSuccessful() else "failed\n")
     return 0 if result.wasSuccessful() else 1
 
 
@@ -1324,7 +1429,8 @@ def missing_group(layout):
 def skip(outcome, reason):
     print(f"SKIPPED: layout {OPTIONS.layout} ({LAYOUTS[OPTIONS.layout].title}) cannot run on "
           f"this machine: {reason}", flush=True)
-    outcome.write_text(f"skipped: {reason}\n")
+    if not OPTIONS.tests:
+        outcome.write_text(f"skipped: {reason}\n")
     return SKIP_EXIT
 
 
