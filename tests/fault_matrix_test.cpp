@@ -64,7 +64,12 @@ constexpr auto kAtOnce = 5s;
 constexpr auto kStillWaiting = 300ms;
 
 // What a failed upload leaves of the device file it was to replace.
-enum class DeviceFile { kKept, kGone };
+enum class DeviceFile {
+  kKept,
+  kGone,
+  kGoneContentStaged,  // deleted, the whole new content in the staged file
+  kReplaced,           // the new content in its place
+};
 
 struct FaultCase {
   const char* name;
@@ -112,11 +117,18 @@ constexpr const char* kConnectResult = "FILECOPY_SIM_CONNECT_RESULT";
 constexpr const char* kDeviceError = "FILECOPY_SIM_DEVICE_ERROR";
 constexpr const char* kDropAfter = "FILECOPY_SIM_DROP_AFTER";
 constexpr const char* kHangAfter = "FILECOPY_SIM_HANG_AFTER";
+constexpr const char* kLateAnswer = "FILECOPY_SIM_LATE_ANSWER";
 constexpr DeviceFile kKept = DeviceFile::kKept;
 
 // Whether the row cuts the link part-way, so the device cannot be tidied.
 bool CutsTheLink(const FaultCase& row) {
   return row.variable == kDropAfter || row.variable == kHangAfter;
+}
+
+// Whether the row's call never answers within the bound, so the process ends in it.
+bool EndsInACall(const FaultCase& row) {
+  return row.variable == kHangAfter ||
+         (row.variable == kLateAnswer && row.effect == Effect::kFails);
 }
 
 // The device's export and the local source are both this long; the chunk is 10240.
@@ -155,6 +167,14 @@ const FaultCase kFaultCases[] = {
     {"DownloadHangsPartWay", kD, kHangAfter, "20480", Setup::kUsual, Effect::kFails,
      "FileCopy: the handheld stopped answering during CeReadFile; dock it and run again\n", true,
      kKept, nullptr, "2"},
+    // The device closed the file but answers after the bound: nothing was replaced yet.
+    {"DownloadCloseAnswersTooLate", kD, kLateAnswer, "CeCloseHandle:60000", Setup::kUsual,
+     Effect::kFails,
+     "FileCopy: the handheld stopped answering during CeCloseHandle; dock it and run again\n", true,
+     kKept, nullptr, "2"},
+    // The last call answers late, within the bound.
+    {"DownloadLastCallAnswersLate", kD, kLateAnswer, "CeRapiUninit:1500", Setup::kUsual,
+     Effect::kNone, "", true, kKept, nullptr, "2"},
     {"DownloadLockedHandheld", kD, kConnectResult, "0x80070056", Setup::kUsual, Effect::kFails,
      "cannot connect to the device: the connection failed with 0x80070056\n", true, kKept, nullptr,
      nullptr, "the handheld is locked: unlock it and run again"},
@@ -238,6 +258,17 @@ const FaultCase kFaultCases[] = {
     {"UploadHangsPartWay", kU, kHangAfter, "20480", Setup::kUsual, Effect::kFails,
      "FileCopy: the handheld stopped answering during CeWriteFile; dock it and run again\n", true,
      kKept, nullptr, "2"},
+    // Only the bound ends the replacement, and the line says where the content is.
+    {"UploadDeleteAnswersTooLate", kU, kLateAnswer, "CeDeleteFile:60000", Setup::kUsual,
+     Effect::kFails,
+     "FileCopy: the handheld stopped answering during CeDeleteFile; the new content is in "
+     "\"\\Tarvel\\remanx.exp.filecopy\" there; dock it and run again\n",
+     true, DeviceFile::kGoneContentStaged, nullptr, "2"},
+    {"UploadMoveAnswersTooLate", kU, kLateAnswer, "CeMoveFile:60000", Setup::kUsual, Effect::kFails,
+     "FileCopy: the handheld stopped answering during CeMoveFile; the new content is in "
+     "\"\\Tarvel\\remanx.exp.filecopy\" there, or already in \"\\Tarvel\\remanx.exp\"; dock it "
+     "and run again\n",
+     true, DeviceFile::kReplaced, nullptr, "2"},
     // Only a locked handheld gets a line of advice on POSIX.
     {"UploadConnectionFailedWith", kU, kConnectResult, "0x80004005", Setup::kUsual, Effect::kFails,
      "cannot connect to the device: the connection failed with 0x80004005\n", true, kKept},
@@ -336,6 +367,9 @@ const std::pair<const char*, const char*> kPolishPhrases[] = {
     {"the connection to the handheld was lost during",
      "polaczenie z terminalem zostalo zerwane podczas"},
     {"the handheld stopped answering during", "terminal przestal odpowiadac podczas"},
+    {"the new content is in", "nowa zawartosc jest na nim w"},
+    {" there, or already in", " albo juz w"},
+    {"\" there;", "\";"},
     {"dock it and run again", "wloz go do stacji i uruchom ponownie"},
     {"the connection failed with", "polaczenie nie powiodlo sie z kodem"},
     {"the handheld is locked: unlock it and run again",
@@ -459,6 +493,11 @@ class FaultMatrix : public ::testing::Test {
       }
     } else if (row.device_file == DeviceFile::kGone) {
       device_after_.erase("Tarvel/remanx.exp");
+    } else if (row.device_file == DeviceFile::kGoneContentStaged) {
+      device_after_.erase("Tarvel/remanx.exp");
+      device_after_[std::string("Tarvel/") + kTemporaryName] = source_;
+    } else if (row.device_file == DeviceFile::kReplaced) {
+      device_after_["Tarvel/remanx.exp"] = source_;
     }
     return {download ? "-d" : "-u", file};
   }
@@ -476,9 +515,9 @@ class FaultMatrix : public ::testing::Test {
     // Once CeRapiInitEx has returned, whatever follows, the connection is
     // closed, last; only a call that hangs keeps the program from it.
     EXPECT_EQ(calls.front().entry, "CeRapiInitEx");
-    if (row.variable == kHangAfter) {
+    if (EndsInACall(row)) {
       const std::string log = device_.Calls();
-      const std::string last = ") hangs\n";
+      const std::string last = row.variable == kHangAfter ? ") hangs\n" : " ms late\n";
       EXPECT_TRUE(log.size() > last.size() &&
                   log.compare(log.size() - last.size(), last.size(), last) == 0)
           << log;

@@ -45,6 +45,11 @@ constexpr const char* kStoppedLine = "FileCopy: copy stopped before it was compl
 constexpr const char* kStoppedLineInPolish =
     "FileCopy: kopiowanie przerwane przed jego zakonczeniem\n";
 constexpr const char* kStoppedAfterLine = "FileCopy: copy stopped after it was complete\n";
+constexpr const char* kStoppedAfterLineInPolish =
+    "FileCopy: kopiowanie przerwane po jego zakonczeniu\n";
+constexpr const char* kLateAnswer = "FILECOPY_SIM_LATE_ANSWER";
+// How late the device answers at the moments that wait for its answer.
+constexpr auto kAnswersLate = 2500ms;
 
 // strace, for the moments it holds the program in by delaying one call. A
 // sanitized build's leak check cannot run under a tracer.
@@ -118,6 +123,11 @@ enum class Moment {
   kBetweenFlushAndRename,   // the download's data on the disk, its name not yet
   kAfterRename,             // the download in place, its folder being flushed
   kBetweenCloseAndReplace,  // the upload's device file closed, not yet in place
+  // The device has done the call and answers late: the old file deleted, the
+  // upload moved into place, the download's connection closed.
+  kDeleteAnsweringLate,
+  kMoveAnsweringLate,
+  kLastCallAnsweringLate,
   // The device's next read, which fails, has begun: the stop came first.
   kBeforeAFailure,
   // -u of a FIFO.
@@ -140,7 +150,18 @@ std::ostream& operator<<(std::ostream& out, const StopCase& test) { return out <
 bool IsUpload(Moment moment) {
   return moment == Moment::kUploading || moment == Moment::kBetweenCloseAndReplace ||
          moment == Moment::kOpeningAFifo || moment == Moment::kReadingAStalledFifo ||
-         moment == Moment::kHungUploading;
+         moment == Moment::kHungUploading || moment == Moment::kDeleteAnsweringLate ||
+         moment == Moment::kMoveAnsweringLate;
+}
+
+// The call that answers late at the moment, if any, as the simulator's log names it.
+const char* AnsweringLate(Moment moment) {
+  switch (moment) {
+    case Moment::kDeleteAnsweringLate: return "CeDeleteFile";
+    case Moment::kMoveAnsweringLate: return "CeMoveFile";
+    case Moment::kLastCallAnsweringLate: return "CeRapiUninit";
+    default: return nullptr;
+  }
 }
 
 bool IsWaiting(Moment moment) {
@@ -210,6 +231,11 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
                             IsWaiting(moment) ? "60000" : "20");
   }
   if (GetParam().in_polish) SimulatedDevice::Inject("FILECOPY_LANGUAGE", "pl");
+  const char* late = AnsweringLate(moment);
+  if (late != nullptr) {
+    SimulatedDevice::Inject(kLateAnswer,
+                            std::string(late) + ":" + std::to_string(kAnswersLate.count()));
+  }
   if (moment == Moment::kBeforeAFailure) {
     SimulatedDevice::Inject(kCallDelay, "300");
     SimulatedDevice::Inject("FILECOPY_SIM_FAIL_READ_AFTER", std::to_string(3 * kChunk));
@@ -276,16 +302,28 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
     case Moment::kHungUploading:
       ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), ") hangs") == 1; }));
       break;
+    // Its work done, the answer more than a second away.
+    case Moment::kDeleteAnsweringLate:
+    case Moment::kMoveAnsweringLate:
+    case Moment::kLastCallAnsweringLate:
+      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), " ms late\n") == 1; }))
+          << device_.Calls();
+      ASSERT_EQ(ParseCalls(device_.Calls()).back().entry, late) << device_.Calls();
+      std::this_thread::sleep_for(300ms);
+      if (upload) device["remanx.exp"] = source_;
+      if (!upload) local["stock.txt"] = export_;
+      break;
   }
   const auto signalled = Clock::now();
   kill(program, GetParam().signal_number);
   EXPECT_EQ(child.Wait(kSettle), KilledBy(GetParam().signal_number));
-  EXPECT_LT(Clock::now() - signalled, kStopsWithin);
+  // The upload's replacement is waited for, never cut in two.
+  EXPECT_LT(Clock::now() - signalled, upload && late ? kStopsWithin + kAnswersLate : kStopsWithin);
 
-  const bool complete = moment == Moment::kAfterRename;
-  EXPECT_EQ(Errors(), complete               ? kStoppedAfterLine
-                      : GetParam().in_polish ? kStoppedLineInPolish
-                                             : kStoppedLine);
+  const bool complete = moment == Moment::kAfterRename || late != nullptr;
+  const char* line = complete ? kStoppedAfterLine : kStoppedLine;
+  if (GetParam().in_polish) line = complete ? kStoppedAfterLineInPolish : kStoppedLineInPolish;
+  EXPECT_EQ(Errors(), line);
   EXPECT_EQ(Differences(local, Local()), "") << "local folder";
   EXPECT_EQ(Differences(device, Device()), "") << "device";
   // A stop inside CeRapiInit or a hanging call ends the process there;
@@ -319,6 +357,13 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"TermBetweenFlushAndRename", SIGTERM, Moment::kBetweenFlushAndRename},
         StopCase{"TermAfterTheDownloadIsInPlace", SIGTERM, Moment::kAfterRename},
         StopCase{"TermBetweenCloseAndReplaceOnTheDevice", SIGTERM, Moment::kBetweenCloseAndReplace},
+        StopCase{"InterruptWhileTheDeleteAnswersLate", SIGINT, Moment::kDeleteAnsweringLate},
+        StopCase{"InterruptWhileTheMoveAnswersLate", SIGINT, Moment::kMoveAnsweringLate},
+        StopCase{"InterruptWhileTheDeleteAnswersLateInPolish", SIGINT, Moment::kDeleteAnsweringLate,
+                 true},
+        StopCase{"InterruptWhileTheLastCallAnswersLate", SIGINT, Moment::kLastCallAnsweringLate},
+        StopCase{"TermWhileTheLastCallAnswersLateInPolish", SIGTERM, Moment::kLastCallAnsweringLate,
+                 true},
         StopCase{"TermBeforeADeviceReadThatFails", SIGTERM, Moment::kBeforeAFailure},
         StopCase{"TermWhileOpeningAFifo", SIGTERM, Moment::kOpeningAFifo},
         StopCase{"TermWhileAFifoStalls", SIGTERM, Moment::kReadingAStalledFifo},

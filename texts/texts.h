@@ -44,6 +44,8 @@ enum class Text {
   kDeviceStorageFull,
   kConnectionLost,
   kStoppedAnswering,
+  kStoppedAnsweringStaged,
+  kStoppedAnsweringMoving,
   kCannotConnect,
   kInitExReturned,
   kNoDeviceWithin,

@@ -10,6 +10,7 @@
 #include "device/transfer/copy_progress.h"
 #include "device/transfer/device_file.h"
 #include "device/transfer/device_target.h"
+#include "device/transfer/new_content.h"
 #include "device/transfer/remote_connection.h"
 #include "device/transfer/timeouts.h"
 #include "local/local_source.h"
@@ -38,19 +39,25 @@ CopyOutcome ReportStopped(Text line) {
 
 // A stop is no failure: the person asked for it, so no window. A call that a
 // stop's signal cut short fails because of the stop, so a stop requested by
-// then wins over the failure that follows it.
+// then wins over the failure that follows it. Its line says whether the new
+// content was in place by then.
 template <typename Copy>
-CopyOutcome Guarded(Copy copy) {
-  const auto failed = [](const std::string& description, CopyOutcome outcome,
-                         const std::optional<std::string>& advice = std::nullopt) {
-    if (platform::StopRequested()) return ReportStopped(Text::kStoppedBeforeComplete);
+CopyOutcome Guarded(const NewContent& content, Copy copy) {
+  const auto stopped = [&content] {
+    return ReportStopped(content.place() == NewContent::Place::kInPlace
+                             ? Text::kStoppedAfterComplete
+                             : Text::kStoppedBeforeComplete);
+  };
+  const auto failed = [&stopped](const std::string& description, CopyOutcome outcome,
+                                 const std::optional<std::string>& advice = std::nullopt) {
+    if (platform::StopRequested()) return stopped();
     ReportFailure(description, advice);
     return outcome;
   };
   try {
     copy();
   } catch (const platform::Stopped&) {
-    return ReportStopped(Text::kStoppedBeforeComplete);
+    return stopped();
   } catch (const FileFailure& failure) {
     return failed(Describe(failure), CopyOutcome::kFailed);
   } catch (const ConnectionFailure& failure) {
@@ -60,7 +67,7 @@ CopyOutcome Guarded(Copy copy) {
   } catch (...) {
     return failed(Say(Text::kUnexpectedFailure), CopyOutcome::kFailed);
   }
-  if (platform::StopRequested()) return ReportStopped(Text::kStoppedAfterComplete);
+  if (platform::StopRequested()) return stopped();
   return CopyOutcome::kCopied;
 }
 
@@ -68,8 +75,9 @@ CopyOutcome Guarded(Copy copy) {
 
 CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std::string& target) {
   ChunkBuffer buffer;
-  return Guarded([&] {
-    RemoteConnection connection(api, ConnectTimeout(), CallTimeout());
+  NewContent content;
+  return Guarded(content, [&] {
+    RemoteConnection connection(api, ConnectTimeout(), CallTimeout(), content);
     LocalTarget local(target);
     RequireCommonEntries(api);
     api.CeReadFile.Require();
@@ -85,19 +93,21 @@ CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std:
     }
     device.Close();
     local.Commit();
+    content.Set(NewContent::Place::kInPlace);
     connection.Close();
   });
 }
 
 CopyOutcome UploadFile(const TRAPI& api, const std::string& source, const std::string& target) {
   ChunkBuffer buffer;
-  return Guarded([&] {
-    RemoteConnection connection(api, ConnectTimeout(), CallTimeout());
+  NewContent content;
+  return Guarded(content, [&] {
+    RemoteConnection connection(api, ConnectTimeout(), CallTimeout(), content);
     LocalSource local(source);
     RequireCommonEntries(api);
     api.CeWriteFile.Require();
     connection.Open();
-    DeviceTarget device(api, target);
+    DeviceTarget device(api, target, content);
     CopyProgress progress([&] { return local.Size(); });
     for (;;) {
       platform::ThrowIfStopRequested();
