@@ -698,11 +698,13 @@ INSTANTIATE_TEST_SUITE_P(Flushes, FlushFault, ::testing::ValuesIn(kFlushCases),
                            return std::string(test.param.name);
                          });
 
-// The same failures on a terminal: the message waits there for Enter or Esc.
+// The same failures on a terminal: the message waits there for Enter or Esc;
+// or, for a background job, nothing touches the terminal: the kernel would
+// stop the job for it (SIGTTOU), and it would wait for ever.
 struct TerminalCase {
   const char* row;
   const char* key_name;
-  const char* key;
+  const char* key;  // none: run as a background job of a shell with job control
 };
 
 std::ostream& operator<<(std::ostream& out, const TerminalCase& test) {
@@ -729,8 +731,23 @@ TEST_P(FaultOnTerminal, ShowsTheFramedMessageUntilEnterOrEsc) {
   // Standard output is a file, so the frame can only come through /dev/tty.
   options.output_file = capture / "stdout";
   options.error_file = capture / "stderr";
-  ChildProcess child(kProgram, options);
+  if (GetParam().key == nullptr) {
+    options.arguments.insert(options.arguments.begin(),
+                             {"-m", "-c", "\"$0\" \"$@\" & wait $!", kProgram});
+  }
+  ChildProcess child(GetParam().key == nullptr ? "/bin/sh" : kProgram, options);
   ASSERT_EQ(child.start_failure(), "");
+  if (GetParam().key == nullptr) {
+    EXPECT_EQ(child.Wait(kAtOnce), ExitedWith(FailureStatus(row)));
+    EXPECT_EQ(child.Screen(), "");
+    EXPECT_TRUE(ModesRestored(child.Modes(), child.initial_modes()));
+    const std::vector<std::string> lines = Lines(ReadFileBytes(capture / "stderr"));
+    ASSERT_EQ(lines.size(), 2U) << ReadFileBytes(capture / "stderr");
+    EXPECT_NE(lines[0].find(row.step), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], kCaption + ": " + kCopyFailedText);
+    CheckAftermath(row);
+    return;
+  }
 
   // Keys typed before the message is up may be discarded, so wait for all of it.
   ASSERT_TRUE(child.WaitForScreen(
@@ -760,9 +777,13 @@ INSTANTIATE_TEST_SUITE_P(Keys, FaultOnTerminal,
                          ::testing::Values(TerminalCase{"DownloadConnect", "Enter", "\r"},
                                            TerminalCase{"DownloadReadMidChunk", "Esc", "\x1b"},
                                            TerminalCase{"UploadShortWriteMidChunk", "Enter", "\r"},
-                                           TerminalCase{"UploadOfMissingSource", "Esc", "\x1b"}),
+                                           TerminalCase{"UploadOfMissingSource", "Esc", "\x1b"},
+                                           TerminalCase{"DownloadConnect", "Nothing", nullptr}),
                          [](const ::testing::TestParamInfo<TerminalCase>& test) {
-                           return std::string(test.param.row) + "ClosedBy" + test.param.key_name;
+                           return std::string(test.param.row) +
+                                  (test.param.key == nullptr
+                                       ? "InABackgroundJob"
+                                       : std::string("ClosedBy") + test.param.key_name);
                          });
 
 }  // namespace
