@@ -13,7 +13,8 @@ namespace {
 constexpr int kTemporaryNameAttempts = 100;
 
 // A running copy holds its temporary file, so one that can be taken was left
-// by a run that no longer runs. Anything that cannot be taken is left alone.
+// by a run that no longer runs. Anything that cannot be taken is left alone:
+// where the system has no locks, everything.
 void RemoveAbandonedCopies(const std::string& target) {
   const std::size_t name_start = FileNameStart(target, platform::kPathSeparators);
   const std::string folder = target.substr(0, name_start);

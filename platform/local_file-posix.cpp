@@ -108,21 +108,26 @@ FileError CheckReplaceable(const std::string& path) {
 }
 
 // Created and then locked: a removal that takes it in the moment between has
-// made the name useless, and it counts as taken.
+// made the name useless, and it counts as taken. The lock only tells the next
+// run's tidying that the file is in use, so where the system has no locks
+// (ENOLCK: NFS without its lock daemon) the file goes on without one.
 FileError CreateHeld(const std::string& path, FileHandle& file) {
   const int descriptor =
       open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (descriptor < 0) return LastFailure();
   file.Adopt(descriptor);
-  if (flock(descriptor, LOCK_EX | LOCK_NB) == 0 && SameFile(descriptor, path)) return {};
+  const bool taken = flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  if (!taken && SameFile(descriptor, path)) return {};
   file.Close();
   errno = EEXIST;
   return LastFailure();
 }
 
+// Opened for writing, as NFS's emulation of flock with byte-range locks needs
+// for an exclusive one. No lock, for whatever reason, proves nothing.
 FileError TakeHeld(const std::string& path, FileHandle& file) {
   const int descriptor =
-      open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+      open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) return LastFailure();
   file.Adopt(descriptor);
   struct stat status {};

@@ -91,7 +91,8 @@ std::vector<std::string> FolderNames(const std::string& folder);
 FileError OpenForReading(const std::string& path, FileHandle& file);
 // Whether an existing file could be written and replaced now.
 FileError CheckReplaceable(const std::string& path);
-// A new file by that name, held so no other program can open, lock or take it.
+// A new file by that name, held so no other program can open, lock or take it;
+// on a system without locks, not held, and no other program can take it.
 FileError CreateHeld(const std::string& path, FileHandle& file);
 // An existing regular file (not a link) held as CreateHeld holds one, if no
 // other program holds it; kShared when one does.

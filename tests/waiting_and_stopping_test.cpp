@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -386,12 +387,48 @@ TEST_F(RunningCopy, ASignalIgnoredOnArrivalStaysIgnored) {
 
 // What a killed download leaves, and what the next one must find of it: the
 // temporary file beside the file replaced (for a link, the file it leads to),
-// and never another target's.
+// and never another target's; where there are no file locks, nothing, as
+// nothing proves a file abandoned then.
 struct KillCase {
   const char* name;
   const char* target;    // what both downloads are given
   const char* replaced;  // the file that gets the content
   bool link;             // target is a link to replaced
+  // Locks as a file system other than the local disk has them
+  // (tests/file_locks_shim.cpp); none: the usual.
+  const char* locks = nullptr;
+};
+
+// The shim preloaded into the programs started while it exists.
+class PreloadedLocks {
+ public:
+  explicit PreloadedLocks(const char* locks) : on_(locks != nullptr) {
+    if (!on_) return;
+    setenv("LD_PRELOAD", FILECOPY_LOCKS_SHIM, 1);
+    setenv("FILECOPY_TEST_LOCKS", locks, 1);
+    // A sanitized program wants its runtime first, and the shim needs none.
+    const char* options = getenv("ASAN_OPTIONS");
+    setenv("ASAN_OPTIONS",
+           (std::string(options != nullptr ? options : "") + ":verify_asan_link_order=0").c_str(),
+           1);
+    saved_options_ = options != nullptr ? std::optional<std::string>(options) : std::nullopt;
+  }
+  ~PreloadedLocks() {
+    if (!on_) return;
+    unsetenv("LD_PRELOAD");
+    unsetenv("FILECOPY_TEST_LOCKS");
+    if (saved_options_) {
+      setenv("ASAN_OPTIONS", saved_options_->c_str(), 1);
+    } else {
+      unsetenv("ASAN_OPTIONS");
+    }
+  }
+  PreloadedLocks(const PreloadedLocks&) = delete;
+  PreloadedLocks& operator=(const PreloadedLocks&) = delete;
+
+ private:
+  bool on_;
+  std::optional<std::string> saved_options_;
 };
 
 std::ostream& operator<<(std::ostream& out, const KillCase& test) { return out << test.name; }
@@ -409,6 +446,7 @@ TEST_P(KilledCopy, LeavesATemporaryFileThatTheNextDownloadRemoves) {
     WriteFileBytes(device_.Local(row.replaced), "old");
     fs::create_symlink(row.replaced, device_.Local(row.target));
   }
+  const PreloadedLocks locks(row.locks);
   FolderSnapshot expected = Local();
   expected[row.replaced] = export_;
   SimulatedDevice::Inject(kCallDelay, "20");
@@ -419,18 +457,24 @@ TEST_P(KilledCopy, LeavesATemporaryFileThatTheNextDownloadRemoves) {
     ASSERT_EQ(child.Wait(kSettle), KilledBy(SIGKILL));
   }
   ASSERT_TRUE(HoldsATemporaryFile(device_.local_folder(), row.replaced)) << "nothing to tidy up";
+  const bool without_locks = row.locks != nullptr && std::string(row.locks) == "none";
+  if (without_locks) {
+    expected = Local();
+    expected[row.replaced] = export_;
+  }
   unsetenv(kCallDelay);
   const ProgramRun run = RunWithoutTerminal({"-d", row.target}, device_.local_folder());
   EXPECT_EQ(run.status, ExitedWith(0)) << run.errors;
   EXPECT_EQ(Differences(expected, Local()), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, KilledCopy,
-                         ::testing::Values(KillCase{"File", "stock.txt", "stock.txt", false},
-                                           KillCase{"ThroughALink", "link.txt", "stock.txt", true}),
-                         [](const ::testing::TestParamInfo<KillCase>& test) {
-                           return std::string(test.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Targets, KilledCopy,
+    ::testing::Values(KillCase{"File", "stock.txt", "stock.txt", false},
+                      KillCase{"ThroughALink", "link.txt", "stock.txt", true},
+                      KillCase{"WithoutFileLocks", "stock.txt", "stock.txt", false, "none"},
+                      KillCase{"WithLocksAsNfsHasThem", "stock.txt", "stock.txt", false, "nfs"}),
+    [](const ::testing::TestParamInfo<KillCase>& test) { return std::string(test.param.name); });
 
 // The second starts while the first is part-way, or about to rename its
 // temporary file into place (held there by strace), so its tidying meets the
