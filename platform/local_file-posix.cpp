@@ -165,12 +165,23 @@ std::optional<std::uint64_t> SizeOf(const FileHandle& file) {
   return static_cast<std::uint64_t>(status.st_size);
 }
 
+// The owner and group as cp -p keeps them: both where the system allows
+// (root, or a file system that lets anyone give files away), otherwise the
+// group alone (its members may give a file their group), otherwise neither;
+// a set-user or set-group bit only with the owner or group it was set for.
+// Before the mode, as a change of owner clears those bits.
 // cppcheck-suppress constParameter ; it changes the file, through the handle
 FileError TakePermissions(FileHandle& file, const std::string& replaced) {
   struct stat existing {};
   mode_t mode = 0;
   if (stat(replaced.c_str(), &existing) == 0) {
     mode = existing.st_mode & 07777U;
+    if (fchown(file.native(), existing.st_uid, existing.st_gid) != 0) {
+      mode &= ~static_cast<mode_t>(S_ISUID);
+      if (fchown(file.native(), static_cast<uid_t>(-1), existing.st_gid) != 0) {
+        mode &= ~static_cast<mode_t>(S_ISGID);
+      }
+    }
   } else {
     const mode_t mask = umask(0);
     umask(mask);

@@ -102,8 +102,9 @@ FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& co
 FileError Write(FileHandle& file, const void* data, std::size_t size, std::size_t& count);
 // Nothing for what is not a regular file (a FIFO, a device).
 std::optional<std::uint64_t> SizeOf(const FileHandle& file);
-// POSIX: gives a new file the permission bits of the file it is to replace,
-// or where there is none, those the umask leaves. Windows gives a new file
+// POSIX: gives a new file the owner, group and permission bits of the file it
+// is to replace, as far as the system lets this user give them, or where
+// there is none, the permission bits the umask leaves. Windows gives a new file
 // its folder's permissions, as to any file saved there.
 FileError TakePermissions(FileHandle& file, const std::string& replaced);
 // The file's data on the disk.
