@@ -79,6 +79,12 @@ PathFacts Examine(const std::string& path) {
   return facts;
 }
 
+// NAME_MAX, 255 on every file system Linux writes, where the system will not say.
+std::size_t LongestFileName(const std::string& folder) {
+  const long longest = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  return longest > 0 ? static_cast<std::size_t>(longest) : 255;
+}
+
 std::vector<std::string> FolderNames(const std::string& folder) {
   std::vector<std::string> names;
   DIR* listing = opendir(folder.empty() ? "." : folder.c_str());

@@ -142,6 +142,10 @@ PathFacts Examine(const std::string& path) {
   return facts;
 }
 
+// NTFS, FAT32 and exFAT all take 255 UTF-16 units, as Windows' own MAX_PATH
+// parts do; long paths lift the limit on the whole path, not on a name.
+std::size_t LongestFileName(const std::string& /*folder*/) { return 255; }
+
 std::vector<std::string> FolderNames(const std::string& folder) {
   std::vector<std::string> names;
   WIN32_FIND_DATAW found{};

@@ -20,9 +20,12 @@ namespace platform {
 inline constexpr const char* kPathSeparators = "\\/:";
 // NUL, CON, COM1... name devices in every folder.
 inline constexpr bool kDeviceNamesReserved = true;
+// A name's length is counted in UTF-16 units.
+inline constexpr bool kNameLengthInUtf16Units = true;
 #else
 inline constexpr const char* kPathSeparators = "/";
 inline constexpr bool kDeviceNamesReserved = false;
+inline constexpr bool kNameLengthInUtf16Units = false;
 #endif
 
 // What kind of failure a call met, as far as the policy above must tell them
@@ -82,6 +85,10 @@ struct PathFacts {
   std::string target;
 };
 PathFacts Examine(const std::string& path);
+
+// The longest file name the folder ("" is the current one) takes, counted as
+// kNameLengthInUtf16Units says.
+std::size_t LongestFileName(const std::string& folder);
 
 // The names in a folder ("" is the current one), nothing for one that cannot be read.
 std::vector<std::string> FolderNames(const std::string& folder);

@@ -52,6 +52,7 @@ enum class Setup {
   kTargetIsDanglingLink,   // -d stock.txt, where stock.txt is a link to nothing
   kTargetHeld,             // -d stock.txt, where another program holds stock.txt
   kSourceHeld,             // -u stock.txt, the same
+  kTargetNameTooLong,      // -d with a name of 256 bytes, one more than a name may have
 };
 
 // Another program's lock is waited for 5 s, then the copy fails.
@@ -135,6 +136,10 @@ bool EndsInACall(const FaultCase& row) {
 constexpr std::size_t kSize = 50000;
 // Where an upload writes before it moves the file into place.
 constexpr const char* kTemporaryName = "remanx.exp.filecopy";
+
+const std::string kTooLongName = std::string(252, 's') + ".txt";
+const std::string kTooLongNameRefused =
+    "cannot create local file \"" + kTooLongName + "\": File name too long\n";
 
 const FaultCase kFaultCases[] = {
     // name, direction, fault, setup, effect, step named, device contacted, device file after
@@ -233,6 +238,9 @@ const FaultCase kFaultCases[] = {
     // Its folder would let a new file take its place, but its owner made it read-only.
     {"DownloadOntoReadOnlyFile", kD, nullptr, "", Setup::kTargetIsReadOnly, Effect::kFails,
      "cannot create local file \"stock.txt\": Permission denied", false, kKept},
+    // Refused as the system refuses it (one of 255 bytes downloads: waiting_and_stopping_test).
+    {"DownloadToATooLongName", kD, nullptr, "", Setup::kTargetNameTooLong, Effect::kFails,
+     kTooLongNameRefused.c_str(), false, kKept},
     // A file with no name can never be stored, so the device must not be touched.
     {"DownloadToEmptyName", kD, nullptr, "", Setup::kEmptyName, Effect::kFails, "local file \"\"",
      false, kKept},
@@ -443,6 +451,7 @@ class FaultMatrix : public ::testing::Test {
         file = "folder";
         break;
       case Setup::kEmptyName: file = ""; break;
+      case Setup::kTargetNameTooLong: file = kTooLongName; break;
       case Setup::kStaleTemporaryFile:
         WriteFileBytes(device_.Tarvel(kTemporaryName), RandomBytes(kSize + 1, 25));
         break;

@@ -74,9 +74,12 @@ std::size_t Count(const std::string& text, const std::string& what) {
   return count;
 }
 
+// A name too long for the rest is cut, so only its start is looked for.
 bool HoldsATemporaryFile(const fs::path& folder, const std::string& of = "stock.txt") {
   for (const std::string& name : FileNamesIn(folder)) {
-    if (name.rfind(of + ".filecopy-", 0) == 0) return true;
+    if (name.rfind(of.substr(0, 200), 0) == 0 && name.find(".filecopy-") != std::string::npos) {
+      return true;
+    }
   }
   return false;
 }
@@ -437,6 +440,10 @@ class KilledCopy : public RunningCopy, public ::testing::WithParamInterface<Kill
 
 // Abandoned, so taken if it were mistaken for the target's own.
 constexpr const char* kOtherTargetsTemporaryFile = "old-stock.txt.filecopy-a1b2c3";
+// Names the temporary name's 16 bytes would take past the longest a name may be
+// (255 bytes): one with room for a few of them, and the longest.
+const std::string kLongName = std::string(246, 's') + ".txt";
+const std::string kLongestName = std::string(251, 's') + ".txt";
 
 TEST_P(KilledCopy, LeavesATemporaryFileThatTheNextDownloadRemoves) {
   const KillCase& row = GetParam();
@@ -473,7 +480,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(KillCase{"File", "stock.txt", "stock.txt", false},
                       KillCase{"ThroughALink", "link.txt", "stock.txt", true},
                       KillCase{"WithoutFileLocks", "stock.txt", "stock.txt", false, "none"},
-                      KillCase{"WithLocksAsNfsHasThem", "stock.txt", "stock.txt", false, "nfs"}),
+                      KillCase{"WithLocksAsNfsHasThem", "stock.txt", "stock.txt", false, "nfs"},
+                      KillCase{"OfALongName", kLongName.c_str(), kLongName.c_str(), false},
+                      KillCase{"OfTheLongestName", kLongestName.c_str(), kLongestName.c_str(),
+                               false}),
     [](const ::testing::TestParamInfo<KillCase>& test) { return std::string(test.param.name); });
 
 // The second starts while the first is part-way, or about to rename its
