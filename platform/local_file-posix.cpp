@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/local_file.h"
+#include "platform/stop.h"
 #include "platform/system_error.h"
 
 namespace platform {
@@ -98,11 +100,30 @@ std::vector<std::string> FolderNames(const std::string& folder) {
   return names;
 }
 
+// Never blocks, even on a FIFO nobody has opened for writing: a stop that
+// came just before a blocking open would interrupt nothing. WaitUntilReadable
+// waits for the writer instead, and for the stop too.
 FileError OpenForReading(const std::string& path, FileHandle& file) {
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) return LastFailure();
   file.Adopt(descriptor);
+  const int flags = fcntl(descriptor, F_GETFL);
+  if (flags < 0 || fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) return LastFailure();
   return Locked(descriptor, LOCK_EX);
+}
+
+// The stop's self-pipe is written by its signal handler and stays readable,
+// so a stop is seen whenever it came. A FIFO reports nothing until a writer
+// has written or come and gone.
+FileError WaitUntilReadable(FileHandle& file) {
+  const std::optional<NativeEvent> stop = StopEvent();
+  pollfd waiting[2] = {{file.native(), POLLIN, 0}, {stop.value_or(-1), POLLIN, 0}};
+  const int ready = poll(waiting, stop ? 2 : 1, -1);
+  if ((ready < 0 && errno == EINTR) || (stop && waiting[1].revents != 0)) {
+    errno = EINTR;
+    return LastFailure();
+  }
+  return {};
 }
 
 FileError CheckReplaceable(const std::string& path) {
@@ -152,6 +173,8 @@ FileError TakeHeld(const std::string& path, FileHandle& file) {
 }
 
 FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count) {
+  const FileError waited = WaitUntilReadable(file);
+  if (waited.failed()) return waited;
   const ssize_t got = read(file.native(), buffer, size);
   if (got < 0) return LastFailure();
   count = static_cast<std::size_t>(got);

@@ -135,8 +135,9 @@ enum class Moment {
   // The device's next read, which fails, has begun: the stop came first.
   kBeforeAFailure,
   // -u of a FIFO.
-  kOpeningAFifo,         // nobody has opened it for writing
-  kReadingAStalledFifo,  // its writer stopped part-way
+  kOpeningAFifo,            // nobody has opened it for writing
+  kJustBeforeOpeningAFifo,  // held by strace in the look at it just before the open
+  kReadingAStalledFifo,     // its writer stopped part-way
   // Inside a read or write that never returns.
   kHungDownloading,
   kHungUploading,
@@ -153,9 +154,9 @@ std::ostream& operator<<(std::ostream& out, const StopCase& test) { return out <
 
 bool IsUpload(Moment moment) {
   return moment == Moment::kUploading || moment == Moment::kBetweenCloseAndReplace ||
-         moment == Moment::kOpeningAFifo || moment == Moment::kReadingAStalledFifo ||
-         moment == Moment::kHungUploading || moment == Moment::kDeleteAnsweringLate ||
-         moment == Moment::kMoveAnsweringLate;
+         moment == Moment::kOpeningAFifo || moment == Moment::kJustBeforeOpeningAFifo ||
+         moment == Moment::kReadingAStalledFifo || moment == Moment::kHungUploading ||
+         moment == Moment::kDeleteAnsweringLate || moment == Moment::kMoveAnsweringLate;
 }
 
 // The call that answers late at the moment, if any, as the simulator's log names it.
@@ -203,6 +204,12 @@ class StoppedCopy : public RunningCopy, public ::testing::WithParamInterface<Sto
       case Moment::kBetweenCloseAndReplace:
         held = {"-P", device_.Tarvel("remanx.exp.filecopy"), "-e", "trace=close",
                 "-e", "inject=close:delay_exit=1000000"};
+        break;
+      // The stop's handler runs as the look returns, before the open begins.
+      case Moment::kJustBeforeOpeningAFifo:
+        held = {"-P", capture_ / "fifo",
+                "-e", "trace=%%stat",
+                "-e", "inject=%%stat:delay_exit=1000000:when=1"};
         break;
       default: return {};
     }
@@ -253,7 +260,8 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
     device["remanx.exp.filecopy"] = source_.substr(0, kHangsAfter);
   }
   std::string source = "stock.txt";
-  if (moment == Moment::kOpeningAFifo || moment == Moment::kReadingAStalledFifo) {
+  if (moment == Moment::kOpeningAFifo || moment == Moment::kJustBeforeOpeningAFifo ||
+      moment == Moment::kReadingAStalledFifo) {
     source = capture_ / "fifo";
     ASSERT_EQ(mkfifo(source.c_str(), 0600), 0);
   }
@@ -301,7 +309,8 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
       ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls();
       std::this_thread::sleep_for(100ms);
       break;
-    case Moment::kOpeningAFifo: ASSERT_TRUE(child.StillRunningAfter(300ms)); break;
+    case Moment::kOpeningAFifo:
+    case Moment::kJustBeforeOpeningAFifo: ASSERT_TRUE(child.StillRunningAfter(300ms)); break;
     case Moment::kHungDownloading:
     case Moment::kHungUploading:
       ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), ") hangs") == 1; }));
@@ -333,7 +342,7 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
   // A stop inside CeRapiInit or a hanging call ends the process there;
   // anything else, after CeRapiUninit. Blocked opening its source, an upload
   // has not contacted the device.
-  if (moment == Moment::kOpeningAFifo) {
+  if (moment == Moment::kOpeningAFifo || moment == Moment::kJustBeforeOpeningAFifo) {
     EXPECT_EQ(device_.Calls(), "");
   } else if (moment != Moment::kWaitingInCeRapiInit && !hung) {
     EXPECT_TRUE(DeviceReleased(ParseCalls(device_.Calls()))) << device_.Calls();
@@ -370,6 +379,7 @@ INSTANTIATE_TEST_SUITE_P(
                  true},
         StopCase{"TermBeforeADeviceReadThatFails", SIGTERM, Moment::kBeforeAFailure},
         StopCase{"TermWhileOpeningAFifo", SIGTERM, Moment::kOpeningAFifo},
+        StopCase{"TermJustBeforeOpeningAFifo", SIGTERM, Moment::kJustBeforeOpeningAFifo},
         StopCase{"TermWhileAFifoStalls", SIGTERM, Moment::kReadingAStalledFifo},
         StopCase{"HangUpWhileAFifoStalls", SIGHUP, Moment::kReadingAStalledFifo},
         StopCase{"TermInAHungRead", SIGTERM, Moment::kHungDownloading},
