@@ -115,7 +115,7 @@ FileError OpenForReading(const std::string& path, FileHandle& file) {
 // The stop's self-pipe is written by its signal handler and stays readable,
 // so a stop is seen whenever it came. A FIFO reports nothing until a writer
 // has written or come and gone.
-FileError WaitUntilReadable(FileHandle& file) {
+FileError WaitUntilReadable(const FileHandle& file) {
   const std::optional<NativeEvent> stop = StopEvent();
   pollfd waiting[2] = {{file.native(), POLLIN, 0}, {stop.value_or(-1), POLLIN, 0}};
   const int ready = poll(waiting, stop ? 2 : 1, -1);
@@ -173,7 +173,7 @@ FileError TakeHeld(const std::string& path, FileHandle& file) {
 }
 
 FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count) {
-  const FileError waited = WaitUntilReadable(file);
+  FileError waited = WaitUntilReadable(file);
   if (waited.failed()) return waited;
   const ssize_t got = read(file.native(), buffer, size);
   if (got < 0) return LastFailure();

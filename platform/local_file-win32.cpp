@@ -201,7 +201,7 @@ FileError TakeHeld(const std::string& path, FileHandle& file) {
 }
 
 // A pipe's writer closing is its end of file.
-FileError WaitUntilReadable(FileHandle& /*file*/) { return {}; }
+FileError WaitUntilReadable(const FileHandle& /*file*/) { return {}; }
 
 FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count) {
   DWORD got = 0;

@@ -108,7 +108,7 @@ FileError TakeHeld(const std::string& path, FileHandle& file);
 // Until a read would not block (a FIFO's writer has written, or come and
 // gone), or a stop is requested: kInterrupted then, whenever it came. At once
 // on Windows, whose stop does not end a local call.
-FileError WaitUntilReadable(FileHandle& file);
+FileError WaitUntilReadable(const FileHandle& file);
 // Waits as WaitUntilReadable does first.
 FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count);
 FileError Write(FileHandle& file, const void* data, std::size_t size, std::size_t& count);

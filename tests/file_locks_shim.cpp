@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <string>
 
+// glibc names the parameters with reserved names.
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 extern "C" __attribute__((visibility("default"))) int flock(int descriptor, int operation) {
   // NOLINTNEXTLINE(concurrency-mt-unsafe): nothing sets the environment meanwhile
   const char* mode = std::getenv("FILECOPY_TEST_LOCKS");
