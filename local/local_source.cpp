@@ -15,6 +15,8 @@ LocalSource::LocalSource(std::string path) : path_(std::move(path)) {
   const platform::FileError error =
       Persistently([&] { return platform::OpenForReading(path_, file_); });
   if (error.failed()) throw FileFailure(FileStep::kOpen, path_, ReasonFor(path_, error));
+  // A FIFO is open once its writer is there, and only then is the device contacted.
+  Uninterrupted([&] { return platform::WaitUntilReadable(file_); });
 }
 
 std::size_t LocalSource::Read(void* buffer, std::size_t size) {

@@ -13,13 +13,14 @@ namespace {
 constexpr int kTemporaryNameAttempts = 100;
 
 // A running copy holds its temporary file, so one that can be taken was left
-// by a run that no longer runs. Anything that cannot be taken is left alone.
-void RemoveAbandonedCopies(const std::string& target) {
+// by a run that no longer runs. Anything that cannot be taken is left alone:
+// where the system has no locks, everything.
+void RemoveAbandonedCopies(const std::string& target, NameLimit limit) {
   const std::size_t name_start = FileNameStart(target, platform::kPathSeparators);
   const std::string folder = target.substr(0, name_start);
   const std::string name = target.substr(name_start);
   for (const std::string& entry : platform::FolderNames(folder)) {
-    if (!IsTemporaryNameOf(entry, name)) continue;
+    if (!IsTemporaryNameOf(entry, name, limit)) continue;
     platform::FileHandle abandoned;
     if (!platform::TakeHeld(folder + entry, abandoned).failed()) {
       platform::RemoveHeld(abandoned, folder + entry);
@@ -56,7 +57,10 @@ LocalTarget::LocalTarget(std::string path) : path_(std::move(path)) {
       break;
     }
   }
-  RemoveAbandonedCopies(replaced_path_);
+  names_ = NameLimit{platform::LongestFileName(replaced_path_.substr(
+                         0, FileNameStart(replaced_path_, platform::kPathSeparators))),
+                     platform::kNameLengthInUtf16Units};
+  RemoveAbandonedCopies(replaced_path_, names_);
   CreateTemporaryFile();
 }
 
@@ -66,7 +70,7 @@ LocalTarget::~LocalTarget() { Discard(); }
 void LocalTarget::CreateTemporaryFile() {
   platform::FileError error;
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    temporary_path_ = TemporaryPathFor(replaced_path_);
+    temporary_path_ = TemporaryPathFor(replaced_path_, names_);
     error = Uninterrupted([&] { return platform::CreateHeld(temporary_path_, file_); });
     if (error.problem != platform::FileProblem::kExists) break;
   }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "local/file_failure.h"
+#include "local/temporary_name.h"
 #include "platform/local_file.h"
 
 // A download's target: only a regular file is replaced (through a link, the
@@ -37,6 +38,7 @@ class LocalTarget {
   std::string path_;           // as the person named it, for messages
   std::string replaced_path_;  // the file the new content takes the place of
   std::string temporary_path_;
+  NameLimit names_;  // of the replaced file's folder
   platform::FileHandle file_;
   bool pending_ = false;  // the temporary file still has its name
 };

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/local_file.h"
+#include "platform/stop.h"
 #include "platform/system_error.h"
 
 namespace platform {
@@ -79,6 +81,12 @@ PathFacts Examine(const std::string& path) {
   return facts;
 }
 
+// NAME_MAX, 255 on every file system Linux writes, where the system will not say.
+std::size_t LongestFileName(const std::string& folder) {
+  const long longest = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  return longest > 0 ? static_cast<std::size_t>(longest) : 255;
+}
+
 std::vector<std::string> FolderNames(const std::string& folder) {
   std::vector<std::string> names;
   DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
@@ -92,11 +100,30 @@ std::vector<std::string> FolderNames(const std::string& folder) {
   return names;
 }
 
+// Never blocks, even on a FIFO nobody has opened for writing: a stop that
+// came just before a blocking open would interrupt nothing. WaitUntilReadable
+// waits for the writer instead, and for the stop too.
 FileError OpenForReading(const std::string& path, FileHandle& file) {
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) return LastFailure();
   file.Adopt(descriptor);
+  const int flags = fcntl(descriptor, F_GETFL);
+  if (flags < 0 || fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) return LastFailure();
   return Locked(descriptor, LOCK_EX);
+}
+
+// The stop's self-pipe is written by its signal handler and stays readable,
+// so a stop is seen whenever it came. A FIFO reports nothing until a writer
+// has written or come and gone.
+FileError WaitUntilReadable(const FileHandle& file) {
+  const std::optional<NativeEvent> stop = StopEvent();
+  pollfd waiting[2] = {{file.native(), POLLIN, 0}, {stop.value_or(-1), POLLIN, 0}};
+  const int ready = poll(waiting, stop ? 2 : 1, -1);
+  if ((ready < 0 && errno == EINTR) || (stop && waiting[1].revents != 0)) {
+    errno = EINTR;
+    return LastFailure();
+  }
+  return {};
 }
 
 FileError CheckReplaceable(const std::string& path) {
@@ -108,21 +135,26 @@ FileError CheckReplaceable(const std::string& path) {
 }
 
 // Created and then locked: a removal that takes it in the moment between has
-// made the name useless, and it counts as taken.
+// made the name useless, and it counts as taken. The lock only tells the next
+// run's tidying that the file is in use, so where the system has no locks
+// (ENOLCK: NFS without its lock daemon) the file goes on without one.
 FileError CreateHeld(const std::string& path, FileHandle& file) {
   const int descriptor =
       open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (descriptor < 0) return LastFailure();
   file.Adopt(descriptor);
-  if (flock(descriptor, LOCK_EX | LOCK_NB) == 0 && SameFile(descriptor, path)) return {};
+  const bool taken = flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  if (!taken && SameFile(descriptor, path)) return {};
   file.Close();
   errno = EEXIST;
   return LastFailure();
 }
 
+// Opened for writing, as NFS's emulation of flock with byte-range locks needs
+// for an exclusive one. No lock, for whatever reason, proves nothing.
 FileError TakeHeld(const std::string& path, FileHandle& file) {
   const int descriptor =
-      open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+      open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) return LastFailure();
   file.Adopt(descriptor);
   struct stat status {};
@@ -141,6 +173,8 @@ FileError TakeHeld(const std::string& path, FileHandle& file) {
 }
 
 FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count) {
+  FileError waited = WaitUntilReadable(file);
+  if (waited.failed()) return waited;
   const ssize_t got = read(file.native(), buffer, size);
   if (got < 0) return LastFailure();
   count = static_cast<std::size_t>(got);
@@ -160,12 +194,23 @@ std::optional<std::uint64_t> SizeOf(const FileHandle& file) {
   return static_cast<std::uint64_t>(status.st_size);
 }
 
+// The owner and group as cp -p keeps them: both where the system allows
+// (root, or a file system that lets anyone give files away), otherwise the
+// group alone (its members may give a file their group), otherwise neither;
+// a set-user or set-group bit only with the owner or group it was set for.
+// Before the mode, as a change of owner clears those bits.
 // cppcheck-suppress constParameter ; it changes the file, through the handle
 FileError TakePermissions(FileHandle& file, const std::string& replaced) {
   struct stat existing {};
   mode_t mode = 0;
   if (stat(replaced.c_str(), &existing) == 0) {
     mode = existing.st_mode & 07777U;
+    if (fchown(file.native(), existing.st_uid, existing.st_gid) != 0) {
+      mode &= ~static_cast<mode_t>(S_ISUID);
+      if (fchown(file.native(), static_cast<uid_t>(-1), existing.st_gid) != 0) {
+        mode &= ~static_cast<mode_t>(S_ISGID);
+      }
+    }
   } else {
     const mode_t mask = umask(0);
     umask(mask);

@@ -173,6 +173,10 @@ PathFacts ExamineWith(const std::string& path, const LinkEntries& entries) {
   return facts;
 }
 
+// NTFS, FAT32 and exFAT all take 255 UTF-16 units, as Windows' own MAX_PATH
+// parts do; long paths lift the limit on the whole path, not on a name.
+std::size_t LongestFileName(const std::string& /*folder*/) { return 255; }
+
 std::vector<std::string> FolderNames(const std::string& folder) {
   std::vector<std::string> names;
   WIN32_FIND_DATAW found{};
@@ -237,6 +241,8 @@ FileError TakeHeld(const std::string& path, FileHandle& file) {
 }
 
 // A pipe's writer closing is its end of file.
+FileError WaitUntilReadable(const FileHandle& /*file*/) { return {}; }
+
 FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count) {
   DWORD got = 0;
   count = 0;

@@ -20,9 +20,12 @@ namespace platform {
 inline constexpr const char* kPathSeparators = "\\/:";
 // NUL, CON, COM1... name devices in every folder.
 inline constexpr bool kDeviceNamesReserved = true;
+// A name's length is counted in UTF-16 units.
+inline constexpr bool kNameLengthInUtf16Units = true;
 #else
 inline constexpr const char* kPathSeparators = "/";
 inline constexpr bool kDeviceNamesReserved = false;
+inline constexpr bool kNameLengthInUtf16Units = false;
 #endif
 
 // What kind of failure a call met, as far as the policy above must tell them
@@ -83,6 +86,10 @@ struct PathFacts {
 };
 PathFacts Examine(const std::string& path);
 
+// The longest file name the folder ("" is the current one) takes, counted as
+// kNameLengthInUtf16Units says.
+std::size_t LongestFileName(const std::string& folder);
+
 // The names in a folder ("" is the current one), nothing for one that cannot be read.
 std::vector<std::string> FolderNames(const std::string& folder);
 
@@ -91,18 +98,25 @@ std::vector<std::string> FolderNames(const std::string& folder);
 FileError OpenForReading(const std::string& path, FileHandle& file);
 // Whether an existing file could be written and replaced now.
 FileError CheckReplaceable(const std::string& path);
-// A new file by that name, held so no other program can open, lock or take it.
+// A new file by that name, held so no other program can open, lock or take it;
+// on a system without locks, not held, and no other program can take it.
 FileError CreateHeld(const std::string& path, FileHandle& file);
 // An existing regular file (not a link) held as CreateHeld holds one, if no
 // other program holds it; kShared when one does.
 FileError TakeHeld(const std::string& path, FileHandle& file);
 
+// Until a read would not block (a FIFO's writer has written, or come and
+// gone), or a stop is requested: kInterrupted then, whenever it came. At once
+// on Windows, whose stop does not end a local call.
+FileError WaitUntilReadable(const FileHandle& file);
+// Waits as WaitUntilReadable does first.
 FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count);
 FileError Write(FileHandle& file, const void* data, std::size_t size, std::size_t& count);
 // Nothing for what is not a regular file (a FIFO, a device).
 std::optional<std::uint64_t> SizeOf(const FileHandle& file);
-// POSIX: gives a new file the permission bits of the file it is to replace,
-// or where there is none, those the umask leaves. Windows: the security
+// POSIX: gives a new file the owner, group and permission bits of the file it
+// is to replace, as far as the system lets this user give them, or where
+// there is none, the permission bits the umask leaves. Windows: the security
 // descriptor and attributes of the file it is to replace, where there is one;
 // where there is none, the new file keeps its folder's permissions.
 FileError TakePermissions(FileHandle& file, const std::string& replaced);

@@ -47,9 +47,13 @@ void ReleaseEndingSignals() {
 
 }  // namespace
 
+// A process group that is not the terminal's foreground one (a background
+// job) would be stopped by the kernel (SIGTTOU, SIGTTIN) on changing or
+// reading it, and would wait for ever: it goes without, as with none. Asking
+// whose the terminal is changes nothing.
 RawTerminal::RawTerminal(TypedAhead typed_ahead) {
   fd_ = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (fd_ < 0 || tcgetattr(fd_, &saved_) != 0) return;
+  if (fd_ < 0 || tcgetpgrp(fd_) != getpgrp() || tcgetattr(fd_, &saved_) != 0) return;
   termios raw = saved_;
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
   raw.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL);

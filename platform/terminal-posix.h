@@ -17,7 +17,8 @@ class RawTerminal {
   RawTerminal(const RawTerminal&) = delete;
   RawTerminal& operator=(const RawTerminal&) = delete;
 
-  // False when the process has no terminal; then nothing else may be called.
+  // False when the process has no terminal, or is not in its foreground;
+  // then nothing else may be called.
   bool available() const { return raw_; }
   // One byte typed at the terminal, or -1 when it can no longer be read.
   int ReadByte();

@@ -11,7 +11,13 @@ bool CallLog::Open(const std::optional<HostPath>& path) {
   return file_.IsOpen();
 }
 
+void CallLog::AnswerLate(const char* entry, std::uint64_t delay_ms) {
+  late_entry_ = entry != nullptr ? entry : "";
+  late_ms_ = delay_ms;
+}
+
 CallLog& CallLog::Begin(const char* entry) {
+  late_ = !late_entry_.empty() && late_entry_ == entry;
   line_.assign(entry);
   line_ += '(';
   first_argument_ = true;
@@ -69,6 +75,12 @@ CallLog& CallLog::Stored(std::optional<std::uint32_t> count) {
 
 void CallLog::End() {
   if (!arguments_closed_) line_ += ')';
+  if (late_) {
+    line_ += ", answering ";
+    first_argument_ = true;
+    Decimal(late_ms_);
+    line_ += " ms late";
+  }
   line_ += '\n';
   file_.Write(line_.data(), line_.size());
 }

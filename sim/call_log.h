@@ -14,11 +14,15 @@ namespace sim {
 //   CeReadFile(0x00000100, ptr, 10240, ptr, null) = 1 [10240]
 // Each line goes out in one direct write and survives whatever the process
 // does next. A line is Begin, its arguments in order, an optional result and
-// stored count, then End.
+// stored count, then End. A call that answers late says so at the end of its
+// line, written once its work is done:
+//   CeDeleteFile("\Tarvel\remanx.exp") = 1, answering 2500 ms late
 class CallLog {
  public:
   // False when path names a file that cannot be opened.
   bool Open(const std::optional<HostPath>& path);
+  // The entry whose calls answer late, and by how much; none: no entry.
+  void AnswerLate(const char* entry, std::uint64_t delay_ms);
   bool IsActive() const { return file_.IsOpen(); }
 
   CallLog& Begin(const char* entry);
@@ -49,6 +53,9 @@ class CallLog {
   std::string line_;
   bool first_argument_ = true;
   bool arguments_closed_ = false;
+  std::string late_entry_;
+  std::uint64_t late_ms_ = 0;
+  bool late_ = false;  // the call being logged answers late
 };
 
 }  // namespace sim

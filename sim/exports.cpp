@@ -74,16 +74,34 @@ RapiBool Finish(sim::Simulator::Outcome outcome, const Begin& begin,
   return result;
 }
 
+// Lets the caller have a call's answer only once the simulator's delay for
+// that entry, if any, has passed; made first, so it goes last, once the
+// call's work is done and logged.
+class LateAnswer {
+ public:
+  explicit LateAnswer(const char* entry) : entry_(entry) {}
+  ~LateAnswer() { simulator.AnswerLate(entry_); }
+  LateAnswer(const LateAnswer&) = delete;
+  LateAnswer& operator=(const LateAnswer&) = delete;
+
+ private:
+  const char* entry_;
+};
+
 }  // namespace
 
 // The connection entries log themselves, under the lock a CeRapiUninit from
 // another thread takes too.
 #ifndef FILECOPY_SIM_OMIT_CeRapiInit
-RapiResult FILECOPY_RAPI_CALL CeRapiInit() { return simulator.Connect(); }
+RapiResult FILECOPY_RAPI_CALL CeRapiInit() {
+  const LateAnswer late("CeRapiInit");
+  return simulator.Connect();
+}
 #endif
 
 #ifndef FILECOPY_SIM_OMIT_CeRapiInitEx
 RapiResult FILECOPY_RAPI_CALL CeRapiInitEx(RapiInit* init) {
+  const LateAnswer late("CeRapiInitEx");
   if (!init || init->size != sizeof(RapiInit)) return simulator.RefuseInit(init);
   sim::HostDescriptor event{};
   const auto report = [](void* destination, std::int32_t outcome) {
@@ -100,7 +118,10 @@ RapiResult FILECOPY_RAPI_CALL CeRapiInitEx(RapiInit* init) {
 #endif
 
 #ifndef FILECOPY_SIM_OMIT_CeRapiUninit
-RapiResult FILECOPY_RAPI_CALL CeRapiUninit() { return simulator.Disconnect(); }
+RapiResult FILECOPY_RAPI_CALL CeRapiUninit() {
+  const LateAnswer late("CeRapiUninit");
+  return simulator.Disconnect();
+}
 #endif
 
 #ifndef FILECOPY_SIM_OMIT_CeCreateFile
@@ -109,6 +130,7 @@ RapiHandle FILECOPY_RAPI_CALL CeCreateFile(const RapiChar* file_name, RapiDword 
                                            RapiDword creation_disposition,
                                            RapiDword flags_and_attributes,
                                            RapiHandle template_file) {
+  const LateAnswer late("CeCreateFile");
   const sim::Simulator::OpenRequest request{
       (desired_access & kRapiGenericRead) != 0, (desired_access & kRapiGenericWrite) != 0,
       share_mode != 0, static_cast<std::uint32_t>(creation_disposition)};
@@ -133,6 +155,7 @@ RapiHandle FILECOPY_RAPI_CALL CeCreateFile(const RapiChar* file_name, RapiDword 
 #ifndef FILECOPY_SIM_OMIT_CeReadFile
 RapiBool FILECOPY_RAPI_CALL CeReadFile(RapiHandle file, void* buffer, RapiDword bytes_to_read,
                                        RapiDword* bytes_read, void* overlapped) {
+  const LateAnswer late("CeReadFile");
   std::uint32_t done = 0;
   const sim::Simulator::Outcome outcome =
       simulator.Read(NumberOf(file), buffer, bytes_to_read, done);
@@ -153,6 +176,7 @@ RapiBool FILECOPY_RAPI_CALL CeReadFile(RapiHandle file, void* buffer, RapiDword 
 RapiBool FILECOPY_RAPI_CALL CeWriteFile(RapiHandle file, const void* buffer,
                                         RapiDword bytes_to_write, RapiDword* bytes_written,
                                         void* overlapped) {
+  const LateAnswer late("CeWriteFile");
   std::uint32_t done = 0;
   const sim::Simulator::Outcome outcome =
       simulator.Write(NumberOf(file), buffer, bytes_to_write, done);
@@ -171,6 +195,7 @@ RapiBool FILECOPY_RAPI_CALL CeWriteFile(RapiHandle file, const void* buffer,
 
 #ifndef FILECOPY_SIM_OMIT_CeCloseHandle
 RapiBool FILECOPY_RAPI_CALL CeCloseHandle(RapiHandle object) {
+  const LateAnswer late("CeCloseHandle");
   const bool result = simulator.Close(NumberOf(object));
   sim::CallLog& log = simulator.Log();
   if (log.IsActive()) log.Begin("CeCloseHandle").Hex(NumberOf(object)).ReturnsDecimal(result).End();
@@ -180,6 +205,7 @@ RapiBool FILECOPY_RAPI_CALL CeCloseHandle(RapiHandle object) {
 
 #ifndef FILECOPY_SIM_OMIT_CeGetFileSize
 RapiDword FILECOPY_RAPI_CALL CeGetFileSize(RapiHandle file, RapiDword* file_size_high) {
+  const LateAnswer late("CeGetFileSize");
   const std::optional<std::uint64_t> size = simulator.FileSize(NumberOf(file));
   const auto low = static_cast<std::uint32_t>(size ? *size : 0xFFFFFFFFU);
   std::optional<std::uint32_t> high;
@@ -203,6 +229,7 @@ RapiDword FILECOPY_RAPI_CALL CeGetFileSize(RapiHandle file, RapiDword* file_size
 #ifndef FILECOPY_SIM_OMIT_CeCreateDirectory
 RapiBool FILECOPY_RAPI_CALL CeCreateDirectory(const RapiChar* path_name,
                                               void* security_attributes) {
+  const LateAnswer late("CeCreateDirectory");
   const bool result = simulator.MakeDirectory(DevicePath(path_name));
   sim::CallLog& log = simulator.Log();
   if (log.IsActive()) {
@@ -224,6 +251,7 @@ RapiBool FILECOPY_RAPI_CALL CeCreateProcess(const RapiChar* application_name,
                                             RapiDword creation_flags, void* environment,
                                             RapiChar* current_directory, void* startup_info,
                                             void* process_information) {
+  const LateAnswer late("CeCreateProcess");
   sim::CallLog& log = simulator.Log();
   if (log.IsActive()) {
     log.Begin("CeCreateProcess")
@@ -247,6 +275,7 @@ RapiBool FILECOPY_RAPI_CALL CeCreateProcess(const RapiChar* application_name,
 #ifndef FILECOPY_SIM_OMIT_CeGetSystemInfo
 // The structure is opaque to the program, so there is nothing to fill in.
 void FILECOPY_RAPI_CALL CeGetSystemInfo(void* system_info) {
+  const LateAnswer late("CeGetSystemInfo");
   sim::CallLog& log = simulator.Log();
   if (log.IsActive()) log.Begin("CeGetSystemInfo").Pointer(system_info).End();
 }
@@ -254,6 +283,7 @@ void FILECOPY_RAPI_CALL CeGetSystemInfo(void* system_info) {
 
 #ifndef FILECOPY_SIM_OMIT_CeDeleteFile
 RapiBool FILECOPY_RAPI_CALL CeDeleteFile(const RapiChar* file_name) {
+  const LateAnswer late("CeDeleteFile");
   const bool result = simulator.Delete(DevicePath(file_name));
   sim::CallLog& log = simulator.Log();
   if (log.IsActive()) log.Begin("CeDeleteFile").Text(file_name).ReturnsDecimal(result).End();
@@ -264,6 +294,7 @@ RapiBool FILECOPY_RAPI_CALL CeDeleteFile(const RapiChar* file_name) {
 #ifndef FILECOPY_SIM_OMIT_CeMoveFile
 RapiBool FILECOPY_RAPI_CALL CeMoveFile(const RapiChar* existing_file_name,
                                        const RapiChar* new_file_name) {
+  const LateAnswer late("CeMoveFile");
   const bool result = simulator.Move(DevicePath(existing_file_name), DevicePath(new_file_name));
   sim::CallLog& log = simulator.Log();
   if (log.IsActive()) {
@@ -279,6 +310,7 @@ RapiBool FILECOPY_RAPI_CALL CeMoveFile(const RapiChar* existing_file_name,
 
 #ifndef FILECOPY_SIM_OMIT_CeRapiGetError
 RapiResult FILECOPY_RAPI_CALL CeRapiGetError() {
+  const LateAnswer late("CeRapiGetError");
   const std::int32_t result = simulator.LinkError();
   sim::CallLog& log = simulator.Log();
   if (log.IsActive()) {
@@ -290,6 +322,7 @@ RapiResult FILECOPY_RAPI_CALL CeRapiGetError() {
 
 #ifndef FILECOPY_SIM_OMIT_CeGetLastError
 RapiDword FILECOPY_RAPI_CALL CeGetLastError() {
+  const LateAnswer late("CeGetLastError");
   const std::uint32_t code = simulator.LastError();
   sim::CallLog& log = simulator.Log();
   if (log.IsActive()) log.Begin("CeGetLastError").ReturnsDecimal(code).End();

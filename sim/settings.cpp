@@ -1,6 +1,9 @@
 #include "sim/settings.h"
 
 #include <limits>
+#include <string_view>
+
+#include "device/remote_api/remote_entries.h"
 
 namespace sim {
 namespace {
@@ -43,6 +46,27 @@ std::optional<std::int32_t> ParseResult(const HostPath& text) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(*value));
 }
 
+#define FILECOPY_SIM_ENTRY_NAME(name, result, parameters) #name,
+constexpr std::string_view kEntryNames[] = {FILECOPY_REMOTE_ENTRIES(FILECOPY_SIM_ENTRY_NAME)};
+#undef FILECOPY_SIM_ENTRY_NAME
+
+// "CeDeleteFile:2500": an entry the program binds, a colon, the delay.
+std::optional<LateAnswer> ParseLateAnswer(const HostPath& text) {
+  const std::size_t colon = text.find(':');
+  if (colon == HostPath::npos) return std::nullopt;
+  const std::optional<std::uint64_t> delay = ParseCount(text.substr(colon + 1));
+  if (!delay || colon + 1 == text.size()) return std::nullopt;
+  std::string entry;
+  for (std::size_t at = 0; at < colon; ++at) {
+    if (text[at] < 0x20 || text[at] > 0x7E) return std::nullopt;
+    entry += static_cast<char>(text[at]);
+  }
+  for (const std::string_view name : kEntryNames) {
+    if (name == entry) return LateAnswer{entry, *delay};
+  }
+  return std::nullopt;
+}
+
 class Reader {
  public:
   explicit Reader(bool& well_formed) : well_formed_(well_formed) {}
@@ -68,6 +92,14 @@ class Reader {
     if (value && *value > 0xFFFFFFFFU) well_formed_ = false;
     if (!value || *value > 0xFFFFFFFFU) return std::nullopt;
     return static_cast<std::uint32_t>(*value);
+  }
+
+  std::optional<LateAnswer> Late(const char* name) {
+    const std::optional<HostPath> text = HostEnvironment(name);
+    if (!text) return std::nullopt;
+    std::optional<LateAnswer> late = ParseLateAnswer(*text);
+    if (!late) well_formed_ = false;
+    return late;
   }
 
   bool Flag(const char* name) {
@@ -102,6 +134,7 @@ Settings ReadSettings() {
   settings.connect_delay_ms = reader.Count("FILECOPY_SIM_CONNECT_DELAY_MS").value_or(0);
   settings.no_device = reader.Flag("FILECOPY_SIM_NO_DEVICE");
   settings.call_delay_ms = reader.Count("FILECOPY_SIM_CALL_DELAY_MS").value_or(0);
+  settings.late_answer = reader.Late("FILECOPY_SIM_LATE_ANSWER");
   return settings;
 }
 

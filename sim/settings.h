@@ -2,10 +2,18 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "sim/host_file.h"
 
 namespace sim {
+
+// A call that does its work, then answers this many milliseconds late, as a
+// busy handheld does; the whole delay, whatever signals come meanwhile.
+struct LateAnswer {
+  std::string entry;
+  std::uint64_t delay_ms = 0;
+};
 
 // What the environment asks of one connection: where the device's files are,
 // where to log calls, and which faults to play.
@@ -35,6 +43,7 @@ struct Settings {
   bool no_device = false;
   // What each read and write waits first, as over a slow link.
   std::uint64_t call_delay_ms = 0;
+  std::optional<LateAnswer> late_answer;
   // False when a fault variable holds neither a 0/1 flag nor a count,
   // so a mistyped fault cannot pass for a clean run.
   bool well_formed = true;

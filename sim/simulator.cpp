@@ -262,6 +262,17 @@ bool Simulator::Move(std::u16string_view existing_path, std::u16string_view new_
   return RenameHostEntry(*from, *to) || Fail(OpenFailure(new_path, *to));
 }
 
+void Simulator::AnswerLate(const char* entry) {
+  std::uint64_t delay_ms = 0;
+  {
+    const HostLock::Hold hold(lock_);
+    if (settings_.late_answer && settings_.late_answer->entry == entry) {
+      delay_ms = settings_.late_answer->delay_ms;
+    }
+  }
+  if (delay_ms != 0) HostPause(delay_ms);
+}
+
 Simulator::Docking Simulator::Begin() {
   files_.Clear();
   bytes_read_ = 0;
@@ -273,6 +284,8 @@ Simulator::Docking Simulator::Begin() {
   settings_ = ReadSettings();
   released_ = settings_.hang_after ? HostEvent::Create() : HostEvent();
   const bool logging = log_.Open(settings_.log);
+  log_.AnswerLate(settings_.late_answer ? settings_.late_answer->entry.c_str() : nullptr,
+                  settings_.late_answer ? settings_.late_answer->delay_ms : 0);
   const bool docks = logging && settings_.well_formed && !settings_.fail_connect &&
                      settings_.root && IsDirectory(*settings_.root);
   Docking docking{docks ? settings_.connect_result.value_or(kOk) : kFail,

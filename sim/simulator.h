@@ -78,6 +78,9 @@ class Simulator {
   std::uint32_t LastError() const { return last_error_; }
 
   CallLog& Log() { return log_; }
+  // Once a call of entry has done its work and logged it: waits as long as
+  // the connection asks that entry's answers to be late.
+  void AnswerLate(const char* entry);
 
  private:
   // How an attempt settles: at once (delay 0), after delay milliseconds, or

@@ -57,6 +57,7 @@ enum class Setup {
   kSourceHeld,             // -u stock.txt, the same
   kTargetHeldForASecond,   // -d stock.txt, held as above, let go after a second
   kSourceHeldForASecond,   // -u stock.txt, the same
+  kTargetNameTooLong,      // -d with a name of 256 bytes, one more than a name may have
 };
 
 // Another program's lock is waited for 5 s, then the copy fails; one let go
@@ -71,7 +72,12 @@ constexpr auto kAtOnce = 5s;
 constexpr auto kStillWaiting = 300ms;
 
 // What a failed upload leaves of the device file it was to replace.
-enum class DeviceFile { kKept, kGone };
+enum class DeviceFile {
+  kKept,
+  kGone,
+  kGoneContentStaged,  // deleted, the whole new content in the staged file
+  kReplaced,           // the new content in its place
+};
 
 struct FaultCase {
   const char* name;
@@ -120,6 +126,7 @@ constexpr const char* kConnectResult = "FILECOPY_SIM_CONNECT_RESULT";
 constexpr const char* kDeviceError = "FILECOPY_SIM_DEVICE_ERROR";
 constexpr const char* kDropAfter = "FILECOPY_SIM_DROP_AFTER";
 constexpr const char* kHangAfter = "FILECOPY_SIM_HANG_AFTER";
+constexpr const char* kLateAnswer = "FILECOPY_SIM_LATE_ANSWER";
 constexpr DeviceFile kKept = DeviceFile::kKept;
 constexpr const char* kPolishLocale = "pl_PL.UTF-8";
 
@@ -136,6 +143,12 @@ bool CutsTheLink(const FaultCase& row) {
   return row.variable == kDropAfter || row.variable == kHangAfter;
 }
 
+// Whether the row's call never answers within the bound, so the process ends in it.
+bool EndsInACall(const FaultCase& row) {
+  return row.variable == kHangAfter ||
+         (row.variable == kLateAnswer && row.effect == Effect::kFails);
+}
+
 // The device's export and the local source are both this long; the chunk is 10240.
 constexpr std::size_t kSize = 50000;
 // Where an upload writes before it moves the file into place.
@@ -145,6 +158,10 @@ constexpr const char* kTemporaryName = "remanx.exp.filecopy";
 constexpr const char* kWriteFailure =
     "cannot write device file \"\\Tarvel\\remanx.exp\" (via \"\\Tarvel\\remanx.exp.filecopy\"): "
     "the device reported a write failure\n";
+
+const std::string kTooLongName = std::string(252, 's') + ".txt";
+const std::string kTooLongNameRefused =
+    "cannot create local file \"" + kTooLongName + "\": File name too long\n";
 
 const FaultCase kFaultCases[] = {
     // name, direction, fault, setup, effect, step named, device contacted, device file after
@@ -177,6 +194,14 @@ const FaultCase kFaultCases[] = {
     {"DownloadHangsPartWay", kD, kHangAfter, "20480", Setup::kUsual, Effect::kFails,
      "FileCopy: the handheld stopped answering during CeReadFile; dock it and run again\n", true,
      kKept, nullptr, "2"},
+    // The device closed the file but answers after the bound: nothing was replaced yet.
+    {"DownloadCloseAnswersTooLate", kD, kLateAnswer, "CeCloseHandle:60000", Setup::kUsual,
+     Effect::kFails,
+     "FileCopy: the handheld stopped answering during CeCloseHandle; dock it and run again\n", true,
+     kKept, nullptr, "2"},
+    // The last call answers late, within the bound.
+    {"DownloadLastCallAnswersLate", kD, kLateAnswer, "CeRapiUninit:1500", Setup::kUsual,
+     Effect::kNone, "", true, kKept, nullptr, "2"},
     {"DownloadLockedHandheld", kD, kConnectResult, "0x80070056", Setup::kUsual, Effect::kFails,
      "cannot connect to the device: the connection failed with 0x80070056\n", true, kKept, nullptr,
      nullptr, "the handheld is locked: unlock it and run again"},
@@ -255,6 +280,9 @@ const FaultCase kFaultCases[] = {
     {"DownloadOntoReadOnlyFileUnderAPolishLocale", kD, nullptr, "", Setup::kTargetIsReadOnly,
      Effect::kFails, "cannot create local file \"stock.txt\": Permission denied\n", false, kKept,
      nullptr, nullptr, nullptr, kPolishLocale},
+    // Refused as the system refuses it (one of 255 bytes downloads: waiting_and_stopping_test).
+    {"DownloadToATooLongName", kD, nullptr, "", Setup::kTargetNameTooLong, Effect::kFails,
+     kTooLongNameRefused.c_str(), false, kKept},
     // A file with no name can never be stored, so the device must not be touched.
     {"DownloadToEmptyName", kD, nullptr, "", Setup::kEmptyName, Effect::kFails, "local file \"\"",
      false, kKept},
@@ -282,6 +310,17 @@ const FaultCase kFaultCases[] = {
     {"UploadHangsPartWay", kU, kHangAfter, "20480", Setup::kUsual, Effect::kFails,
      "FileCopy: the handheld stopped answering during CeWriteFile; dock it and run again\n", true,
      kKept, nullptr, "2"},
+    // Only the bound ends the replacement, and the line says where the content is.
+    {"UploadDeleteAnswersTooLate", kU, kLateAnswer, "CeDeleteFile:60000", Setup::kUsual,
+     Effect::kFails,
+     "FileCopy: the handheld stopped answering during CeDeleteFile; the new content is in "
+     "\"\\Tarvel\\remanx.exp.filecopy\" there; dock it and run again\n",
+     true, DeviceFile::kGoneContentStaged, nullptr, "2"},
+    {"UploadMoveAnswersTooLate", kU, kLateAnswer, "CeMoveFile:60000", Setup::kUsual, Effect::kFails,
+     "FileCopy: the handheld stopped answering during CeMoveFile; the new content is in "
+     "\"\\Tarvel\\remanx.exp.filecopy\" there, or already in \"\\Tarvel\\remanx.exp\"; dock it "
+     "and run again\n",
+     true, DeviceFile::kReplaced, nullptr, "2"},
     // Only a locked handheld gets a line of advice on POSIX.
     {"UploadConnectionFailedWith", kU, kConnectResult, "0x80004005", Setup::kUsual, Effect::kFails,
      "cannot connect to the device: the connection failed with 0x80004005\n", true, kKept},
@@ -392,6 +431,9 @@ const std::pair<const char*, const char*> kPolishPhrases[] = {
     {"the connection to the handheld was lost during",
      "polaczenie z terminalem zostalo zerwane podczas"},
     {"the handheld stopped answering during", "terminal przestal odpowiadac podczas"},
+    {"the new content is in", "nowa zawartosc jest na nim w"},
+    {" there, or already in", " albo juz w"},
+    {"\" there;", "\";"},
     {"dock it and run again", "wloz go do stacji i uruchom ponownie"},
     {"the connection failed with", "polaczenie nie powiodlo sie z kodem"},
     {"the handheld is locked: unlock it and run again",
@@ -497,6 +539,7 @@ class FaultMatrix : public ::testing::Test {
         file = "folder";
         break;
       case Setup::kEmptyName: file = ""; break;
+      case Setup::kTargetNameTooLong: file = kTooLongName; break;
       case Setup::kStaleTemporaryFile:
         WriteFileBytes(device_.Tarvel(kTemporaryName), RandomBytes(kSize + 1, 25));
         break;
@@ -555,6 +598,11 @@ class FaultMatrix : public ::testing::Test {
       }
     } else if (row.device_file == DeviceFile::kGone) {
       device_after_.erase("Tarvel/remanx.exp");
+    } else if (row.device_file == DeviceFile::kGoneContentStaged) {
+      device_after_.erase("Tarvel/remanx.exp");
+      device_after_[std::string("Tarvel/") + kTemporaryName] = source_;
+    } else if (row.device_file == DeviceFile::kReplaced) {
+      device_after_["Tarvel/remanx.exp"] = source_;
     }
     return {download ? "-d" : "-u", file};
   }
@@ -572,9 +620,9 @@ class FaultMatrix : public ::testing::Test {
     // Once CeRapiInitEx has returned, whatever follows, the connection is
     // closed, last; only a call that hangs keeps the program from it.
     EXPECT_EQ(calls.front().entry, "CeRapiInitEx");
-    if (row.variable == kHangAfter) {
+    if (EndsInACall(row)) {
       const std::string log = device_.Calls();
-      const std::string last = ") hangs\n";
+      const std::string last = row.variable == kHangAfter ? ") hangs\n" : " ms late\n";
       EXPECT_TRUE(log.size() > last.size() &&
                   log.compare(log.size() - last.size(), last.size(), last) == 0)
           << log;
@@ -816,11 +864,13 @@ INSTANTIATE_TEST_SUITE_P(Languages, SourceReadFault,
                                                                               : "InEnglish");
                          });
 
-// The same failures on a terminal: the message waits there for Enter or Esc.
+// The same failures on a terminal: the message waits there for Enter or Esc;
+// or, for a background job, nothing touches the terminal: the kernel would
+// stop the job for it (SIGTTOU), and it would wait for ever.
 struct TerminalCase {
   const char* row;
   const char* key_name;
-  const char* key;
+  const char* key;  // none: run as a background job of a shell with job control
 };
 
 std::ostream& operator<<(std::ostream& out, const TerminalCase& test) {
@@ -847,8 +897,23 @@ TEST_P(FaultOnTerminal, ShowsTheFramedMessageUntilEnterOrEsc) {
   // Standard output is a file, so the frame can only come through /dev/tty.
   options.output_file = capture / "stdout";
   options.error_file = capture / "stderr";
-  ChildProcess child(kProgram, options);
+  if (GetParam().key == nullptr) {
+    options.arguments.insert(options.arguments.begin(),
+                             {"-m", "-c", "\"$0\" \"$@\" & wait $!", kProgram});
+  }
+  ChildProcess child(GetParam().key == nullptr ? "/bin/sh" : kProgram, options);
   ASSERT_EQ(child.start_failure(), "");
+  if (GetParam().key == nullptr) {
+    EXPECT_EQ(child.Wait(kAtOnce), ExitedWith(FailureStatus(row)));
+    EXPECT_EQ(child.Screen(), "");
+    EXPECT_TRUE(ModesRestored(child.Modes(), child.initial_modes()));
+    const std::vector<std::string> lines = Lines(ReadFileBytes(capture / "stderr"));
+    ASSERT_EQ(lines.size(), 2U) << ReadFileBytes(capture / "stderr");
+    EXPECT_NE(lines[0].find(row.step), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], kCaption + ": " + kCopyFailedText);
+    CheckAftermath(row);
+    return;
+  }
 
   // Keys typed before the message is up may be discarded, so wait for all of it.
   ASSERT_TRUE(child.WaitForScreen(
@@ -878,9 +943,13 @@ INSTANTIATE_TEST_SUITE_P(Keys, FaultOnTerminal,
                          ::testing::Values(TerminalCase{"DownloadConnect", "Enter", "\r"},
                                            TerminalCase{"DownloadReadMidChunk", "Esc", "\x1b"},
                                            TerminalCase{"UploadShortWriteMidChunk", "Enter", "\r"},
-                                           TerminalCase{"UploadOfMissingSource", "Esc", "\x1b"}),
+                                           TerminalCase{"UploadOfMissingSource", "Esc", "\x1b"},
+                                           TerminalCase{"DownloadConnect", "Nothing", nullptr}),
                          [](const ::testing::TestParamInfo<TerminalCase>& test) {
-                           return std::string(test.param.row) + "ClosedBy" + test.param.key_name;
+                           return std::string(test.param.row) +
+                                  (test.param.key == nullptr
+                                       ? "InABackgroundJob"
+                                       : std::string("ClosedBy") + test.param.key_name);
                          });
 
 }  // namespace

@@ -113,7 +113,8 @@ std::ostream& operator<<(std::ostream& out, const TemporaryCase& test) { return 
 class TemporaryNameRule : public ::testing::TestWithParam<TemporaryCase> {};
 
 TEST_P(TemporaryNameRule, AreTheTargetsOwnAndNoOtherFiles) {
-  EXPECT_EQ(IsTemporaryNameOf(GetParam().file, "stock.txt"), GetParam().ours) << GetParam().file;
+  EXPECT_EQ(IsTemporaryNameOf(GetParam().file, "stock.txt", NameLimit{}), GetParam().ours)
+      << GetParam().file;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -137,16 +138,87 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(TemporaryNames, AreDrawnBesideTheTargetAndDifferEachTime) {
-  const std::string first = TemporaryPathFor("dir/stock.txt");
-  const std::string second = TemporaryPathFor("dir/stock.txt");
+  const std::string first = TemporaryPathFor("dir/stock.txt", NameLimit{});
+  const std::string second = TemporaryPathFor("dir/stock.txt", NameLimit{});
   EXPECT_NE(first, second);
   for (const std::string& path : {first, second}) {
     ASSERT_EQ(path.rfind("dir/", 0), 0U) << path;
-    EXPECT_TRUE(IsTemporaryNameOf(path.substr(4), "stock.txt")) << path;
+    EXPECT_TRUE(IsTemporaryNameOf(path.substr(4), "stock.txt", NameLimit{})) << path;
     // Windows does not tell the cases apart, so only one is drawn.
     EXPECT_EQ(path.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), std::string::npos) << path;
   }
 }
+
+// A target whose name leaves no room for the rest: its name is cut, never
+// inside a character, so the temporary name fits, and stays the target's own.
+struct LongTargetCase {
+  const char* name;
+  std::string target;
+  NameLimit limit;
+  bool shortened;
+};
+
+std::ostream& operator<<(std::ostream& out, const LongTargetCase& test) { return out << test.name; }
+
+std::string Repeated(std::string_view text, std::size_t times) {
+  std::string repeated;
+  for (std::size_t i = 0; i < times; ++i) repeated += text;
+  return repeated;
+}
+
+std::size_t Utf16Units(std::string_view utf8) {
+  std::size_t units = 0;
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0U) != 0x80U) units += byte >= 0xF0U ? 2 : 1;
+  }
+  return units;
+}
+
+class LongTargetName : public ::testing::TestWithParam<LongTargetCase> {};
+
+TEST_P(LongTargetName, IsCutToFitAndStaysTheTargetsOwn) {
+  const LongTargetCase& row = GetParam();
+  const std::string name = TemporaryPathFor("dir/" + row.target, row.limit).substr(4);
+  EXPECT_LE(row.limit.in_utf16_units ? Utf16Units(name) : name.size(), row.limit.longest);
+  EXPECT_TRUE(IsTemporaryNameOf(name, row.target, row.limit)) << name;
+  EXPECT_EQ(name.rfind(row.target + ".filecopy-", 0) == 0, !row.shortened) << name;
+  if (row.shortened) {
+    const std::size_t kept = name.find('~');
+    ASSERT_NE(kept, std::string::npos) << name;
+    EXPECT_EQ(row.target.compare(0, kept, name, 0, kept), 0) << name;
+    EXPECT_NE(static_cast<unsigned char>(row.target[kept]) & 0xC0U, 0x80U) << "a character cut";
+  }
+  // Nor is it another target's whose name begins alike, or one shorter.
+  std::string other = row.target;
+  other.back() = other.back() == 'x' ? 'y' : 'x';
+  EXPECT_FALSE(IsTemporaryNameOf(name, other, row.limit)) << name;
+  EXPECT_FALSE(IsTemporaryNameOf(name, row.target.substr(0, row.target.size() - 1), row.limit));
+}
+
+constexpr NameLimit kBytes{255, false};
+constexpr NameLimit kUtf16Units{255, true};
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, LongTargetName,
+    ::testing::Values(
+        // 239 bytes and the rest make 255.
+        LongTargetCase{"FitsWhole", Repeated("s", 235) + ".txt", kBytes, false},
+        LongTargetCase{"AByteTooLong", Repeated("s", 236) + ".txt", kBytes, true},
+        LongTargetCase{"OfTheLongestName", Repeated("s", 251) + ".txt", kBytes, true},
+        LongTargetCase{"OfTwoByteCharacters", Repeated("\xC5\x82", 124) + ".txt", kBytes, true},
+        LongTargetCase{"OfThreeByteCharacters", Repeated("\xE6\x97\xA5", 82) + ".txt", kBytes,
+                       true},
+        // Windows counts "ł" once, but a character past the first 65,536 twice.
+        LongTargetCase{"OfTwoByteCharactersInUtf16", Repeated("\xC5\x82", 235) + ".txt",
+                       kUtf16Units, false},
+        LongTargetCase{"OfSurrogatePairsInUtf16", Repeated("\xF0\x9F\x98\x80", 118) + ".txt",
+                       kUtf16Units, true},
+        LongTargetCase{"OfSurrogatePairsFittingInUtf16", Repeated("\xF0\x9F\x98\x80", 117) + ".txt",
+                       kUtf16Units, false}),
+    [](const ::testing::TestParamInfo<LongTargetCase>& test) {
+      return std::string(test.param.name);
+    });
 
 TEST(HeldFilePauses, GrowFrom50MillisecondsTo1SecondFor5SecondsInAll) {
   const std::vector<milliseconds> pauses = HeldFilePauses();

@@ -5,9 +5,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pthread.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,7 +47,8 @@ constexpr const char* kVariables[] = {"FILECOPY_SIM_ROOT",
                                       "FILECOPY_SIM_CONNECT_RESULT",
                                       "FILECOPY_SIM_DEVICE_ERROR",
                                       "FILECOPY_SIM_DROP_AFTER",
-                                      "FILECOPY_SIM_HANG_AFTER"};
+                                      "FILECOPY_SIM_HANG_AFTER",
+                                      "FILECOPY_SIM_LATE_ANSWER"};
 
 struct Entries {
 #define FILECOPY_ENTRY_FIELD(name, result, parameters) name##Entry name = nullptr;
@@ -205,6 +208,16 @@ TEST_F(SimulatorConnection, NeedsAnExistingRootAUsableLogAndWellFormedFaults) {
     unsetenv("FILECOPY_SIM_DEVICE_ERROR");
     Set("FILECOPY_SIM_CONNECT_RESULT", "0x1234567890");
     EXPECT_EQ(ConnectThrough(init_ex), kFail);
+    unsetenv("FILECOPY_SIM_CONNECT_RESULT");
+    // An entry the program binds, a colon and a delay; nothing else.
+    for (const char* late : {"CeDeleteFile", "CeDeleteFile:", "CeDeleteFile:soon",
+                             "CeDeleteFiles:10", ":10", "CeDeleteFile:-1"}) {
+      Set("FILECOPY_SIM_LATE_ANSWER", late);
+      EXPECT_EQ(ConnectThrough(init_ex), kFail) << late;
+    }
+    Set("FILECOPY_SIM_LATE_ANSWER", "CeGetLastError:0");
+    EXPECT_EQ(ConnectThrough(init_ex), 0);
+    unsetenv("FILECOPY_SIM_LATE_ANSWER");
     // Either way, the connection fails with the result asked for.
     for (const char* result : {"0x80070056", "2147942486"}) {
       Set("FILECOPY_SIM_CONNECT_RESULT", result);
@@ -620,6 +633,48 @@ TEST_F(SimulatorFaults, EachReadAndWriteWaitsOnASlowLink) {
   EXPECT_EQ(Read(file, 10, data), 1U);
   EXPECT_GE(MillisecondsSince(start), 150);
   EXPECT_EQ(data, "abc");
+}
+
+extern "C" void IgnoreTheSignal(int /*signal_number*/) {}
+
+// The call's work is done at once; the answer comes the whole delay later,
+// though a signal that restarts nothing cuts the wait short twice.
+TEST_F(SimulatorFaults, ALateAnswerComesAfterTheWholeDelayOnceTheWorkIsDone) {
+  const fs::path log = folder_ / "calls.log";
+  Set("FILECOPY_SIM_LOG", log.string());
+  Set("FILECOPY_SIM_LATE_ANSWER", "CeDeleteFile:800");
+  Put(root_ / "a", "a");
+  Connect();
+  struct sigaction interrupting {};
+  interrupting.sa_handler = IgnoreTheSignal;
+  struct sigaction previous {};
+  ASSERT_EQ(sigaction(SIGUSR1, &interrupting, &previous), 0);
+  std::atomic<bool> answered{false};
+  const pthread_t caller = pthread_self();
+  std::thread interrupter([&] {
+    for (int i = 0; i < 2; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
+      pthread_kill(caller, SIGUSR1);
+    }
+    EXPECT_FALSE(fs::exists(root_ / "a")) << "the work waited for the answer";
+    EXPECT_FALSE(answered);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Sim().CeDeleteFile(Wide(u"\\a").data()), 1U);
+  answered = true;
+  const std::int64_t took = MillisecondsSince(start);
+  interrupter.join();
+  sigaction(SIGUSR1, &previous, nullptr);
+  EXPECT_GE(took, 800);
+  EXPECT_LT(took, 5000);
+  // Other entries answer at once.
+  const auto again = std::chrono::steady_clock::now();
+  EXPECT_EQ(Sim().CeGetLastError(), 0U);
+  EXPECT_LT(MillisecondsSince(again), 400);
+  EXPECT_EQ(Contents(log),
+            "CeRapiInit() = 0x00000000\n"
+            "CeDeleteFile(\"\\a\") = 1, answering 800 ms late\n"
+            "CeGetLastError() = 0\n");
 }
 
 TEST_F(SimulatorFaults, FailedCloseStillReleasesTheHandle) {

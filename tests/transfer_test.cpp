@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -78,6 +79,24 @@ TEST_F(TransferTest, DownloadReplacesALongerTargetWhollyKeepingItsPermissions) {
   EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")), "short");
   EXPECT_EQ(FileNamesIn(device_.local_folder()), (std::set<std::string>{"stock.txt"}));
   EXPECT_EQ(Permissions(device_.Local("stock.txt")), static_cast<std::filesystem::perms>(0604));
+}
+
+// As cp -p and editors' safe saves keep them, where the system allows it.
+TEST_F(TransferTest, DownloadKeepsTheOwnerAndGroupOfTheTargetItReplaces) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another owner";
+  WriteFileBytes(device_.Tarvel("remanx.imp"), "new");
+  WriteFileBytes(device_.Local("stock.txt"), "old");
+  ASSERT_EQ(chown(device_.Local("stock.txt").c_str(), 65534, 65534), 0);
+  std::filesystem::permissions(device_.Local("stock.txt"),
+                               static_cast<std::filesystem::perms>(0640));
+  ASSERT_EQ(DownloadFile(api_, kDeviceExportFile, device_.Local("stock.txt")),
+            CopyOutcome::kCopied);
+  struct stat replaced {};
+  ASSERT_EQ(stat(device_.Local("stock.txt").c_str(), &replaced), 0);
+  EXPECT_EQ(replaced.st_uid, 65534U);
+  EXPECT_EQ(replaced.st_gid, 65534U);
+  EXPECT_EQ(replaced.st_mode & 07777U, 0640U);
+  EXPECT_EQ(ReadFileBytes(device_.Local("stock.txt")), "new");
 }
 
 TEST_F(TransferTest, UploadReplacesALongerDeviceFileWholly) {

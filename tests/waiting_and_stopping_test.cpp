@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -47,253 +48,16 @@ constexpr const char* kStoppedLineInPolish =
 constexpr const char* kStoppedAfterLine = "FileCopy: copy stopped after it was complete\n";
 constexpr const char* kStoppedAfterLineInPolish =
     "FileCopy: kopiowanie przerwane po jego zakonczeniu\n";
-
-// strace, for the moments it holds the program in by delaying one call. A
-// sanitized build's leak check cannot run under a tracer.
-const std::vector<std::string> kTracer = {FILECOPY_STRACE, "-qq", "-o",
-                                          "/dev/null",     "-E",  "ASAN_OPTIONS=detect_leaks=0"};
-
-bool Eventually(const std::function<bool()>& done, Clock::duration limit = kSettle) {
-  const auto deadline = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
-
-std::size_t Count(const std::string& text, const std::string& what) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
-bool HoldsATemporaryFile(const fs::path& folder, const std::string& of = "stock.txt") {
-  for (const std::string& name : FileNamesIn(folder)) {
-    if (name.rfind(of + ".filecopy-", 0) == 0) return true;
-  }
-  return false;
-}
-
-class RunningCopy : public ::testing::Test {
- protected:
-  // through: a program that runs it (a tracer), its arguments before the program's path.
-  ChildProcess Start(const std::vector<std::string>& arguments,
-                     const std::string& program = kProgram, int ignored_signal = 0,
-                     const std::vector<std::string>& through = {}) const {
-    ChildProcess::Options options;
-    options.arguments = arguments;
-    options.directory = device_.local_folder();
-    options.error_file = capture_ / "stderr";
-    options.ignored_signal = ignored_signal;
-    if (through.empty()) return ChildProcess(program, options);
-    options.arguments.assign(through.begin() + 1, through.end());
-    options.arguments.push_back(program);
-    options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
-    return ChildProcess(through.front(), options);
-  }
-  std::string Errors() const { return ReadFileBytes(capture_ / "stderr"); }
-  bool Copying(const char* call) const {
-    return Eventually([&] { return Count(device_.Calls(), call) >= 3; });
-  }
-  FolderSnapshot Local() const { return Snapshot(device_.local_folder()); }
-  FolderSnapshot Device() const { return Snapshot(device_.tarvel_folder()); }
-
-  SimulatedDevice device_;
-  ScratchFolder capture_;
-  // 150 chunks, three seconds over a slow link: a stop noticed only at the
-  // end would come later than a stop must.
-  const std::string export_ = RandomBytes(150 * kChunk, 31);
-  const std::string source_ = RandomBytes(150 * kChunk, 32);
-};
-
-enum class Direction { kDownload, kUpload };
-
-enum class Moment {
-  kWaitingForEvent,
-  kWaitingInCeRapiInit,
-  kDownloading,
-  kUploading,
-  // Held there by strace, which delays one call by a second.
-  kBetweenFlushAndRename,   // the download's data on the disk, its name not yet
-  kAfterRename,             // the download in place, its folder being flushed
-  kBetweenCloseAndReplace,  // the upload's device file closed, not yet in place
-  // The device's next read, which fails, has begun: the stop came first.
-  kBeforeAFailure,
-  // -u of a FIFO.
-  kOpeningAFifo,         // nobody has opened it for writing
-  kReadingAStalledFifo,  // its writer stopped part-way
-  // Inside a read or write that never returns.
-  kHungDownloading,
-  kHungUploading,
-};
-
-struct StopCase {
-  const char* name;
-  int signal_number;
-  Moment moment;
-  bool in_polish = false;
-};
-
-std::ostream& operator<<(std::ostream& out, const StopCase& test) { return out << test.name; }
-
-bool IsUpload(Moment moment) {
-  return moment == Moment::kUploading || moment == Moment::kBetweenCloseAndReplace ||
-         moment == Moment::kOpeningAFifo || moment == Moment::kReadingAStalledFifo ||
-         moment == Moment::kHungUploading;
-}
-
-bool IsWaiting(Moment moment) {
-  return moment == Moment::kWaitingForEvent || moment == Moment::kWaitingInCeRapiInit;
-}
-
-// The program a tracer started, once it runs; strace starts others of its own first.
-pid_t ProgramTracedBy(pid_t tracer, const std::string& program) {
-  const std::string children =
-      "/proc/" + std::to_string(tracer) + "/task/" + std::to_string(tracer) + "/children";
-  pid_t found = -1;
-  Eventually([&] {
-    std::istringstream pids(ReadFileBytes(children));
-    for (pid_t pid = 0; pids >> pid;) {
-      std::error_code unreadable;
-      if (fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", unreadable) == program) {
-        found = pid;
-      }
-    }
-    return found > 0;
-  });
-  return found;
-}
-
-class StoppedCopy : public RunningCopy, public ::testing::WithParamInterface<StopCase> {
- protected:
-  // The tracer that holds the program at the moment, if it needs one.
-  std::vector<std::string> Tracer(Moment moment) const {
-    std::vector<std::string> held;
-    switch (moment) {
-      case Moment::kBetweenFlushAndRename:
-        held = {"-e", "inject=fsync:delay_exit=1000000:when=1"};
-        break;
-      case Moment::kAfterRename: held = {"-e", "inject=fsync:delay_exit=1000000:when=2"}; break;
-      case Moment::kBetweenCloseAndReplace:
-        held = {"-P", device_.Tarvel("remanx.exp.filecopy"), "-e", "trace=close",
-                "-e", "inject=close:delay_exit=1000000"};
-        break;
-      default: return {};
-    }
-    held.insert(held.begin(), kTracer.begin(), kTracer.end());
-    return held;
-  }
-
-  int fifo_writer_ = -1;
-
-  void TearDown() override {
-    if (fifo_writer_ >= 0) close(fifo_writer_);
-  }
-};
-
-TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
-  const Moment moment = GetParam().moment;
-  const bool upload = IsUpload(moment);
-  const std::vector<std::string> tracer = Tracer(moment);
-  if (!tracer.empty() && std::string(FILECOPY_STRACE).empty()) {
-    GTEST_SKIP() << "strace is not installed (scripts/install-dependencies.sh installs it)";
-  }
-  WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
-  WriteFileBytes(device_.Tarvel("remanx.exp"), RandomBytes(3000, 33));
-  WriteFileBytes(device_.Local("stock.txt"), upload ? source_ : RandomBytes(5000, 34));
-  const bool hung = moment == Moment::kHungDownloading || moment == Moment::kHungUploading;
-  if (hung) {
-    SimulatedDevice::Inject(kHangAfter, std::to_string(kHangsAfter));
-  } else {
-    SimulatedDevice::Inject(IsWaiting(moment) ? kConnectDelay : kCallDelay,
-                            IsWaiting(moment) ? "60000" : "20");
-  }
-  if (GetParam().in_polish) SimulatedDevice::Inject("FILECOPY_LANGUAGE", "pl");
-  if (moment == Moment::kBeforeAFailure) {
-    SimulatedDevice::Inject(kCallDelay, "300");
-    SimulatedDevice::Inject("FILECOPY_SIM_FAIL_READ_AFTER", std::to_string(3 * kChunk));
-  }
-  FolderSnapshot local = Local();
-  FolderSnapshot device = Device();
-  // A stop cannot wait for the hanging call to tidy the device: what was
-  // written stays in the upload's temporary file, for the next upload to
-  // overwrite.
-  if (moment == Moment::kHungUploading) {
-    device["remanx.exp.filecopy"] = source_.substr(0, kHangsAfter);
-  }
-  std::string source = "stock.txt";
-  if (moment == Moment::kOpeningAFifo || moment == Moment::kReadingAStalledFifo) {
-    source = capture_ / "fifo";
-    ASSERT_EQ(mkfifo(source.c_str(), 0600), 0);
-  }
-  if (moment == Moment::kReadingAStalledFifo) {
-    // A writer that stays, having written three chunks.
-    fifo_writer_ = open(source.c_str(), O_RDWR | O_CLOEXEC);
-    ASSERT_EQ(write(fifo_writer_, source_.data(), 3 * kChunk), static_cast<ssize_t>(3 * kChunk));
-  }
-
-  const std::string& program_file =
-      moment == Moment::kWaitingInCeRapiInit ? kBlockingProgram : kProgram;
-  ChildProcess child = Start({upload ? "-u" : "-d", source}, program_file, 0, tracer);
-  ASSERT_EQ(child.start_failure(), "");
-  const pid_t program = tracer.empty() ? child.pid() : ProgramTracedBy(child.pid(), program_file);
-  ASSERT_GT(program, 0);
-  switch (moment) {
-    case Moment::kWaitingForEvent:
-      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), "CeRapiInitEx(") == 1; }));
-      break;
-    case Moment::kWaitingInCeRapiInit:
-      // The download's temporary file comes before the connection.
-      ASSERT_TRUE(Eventually([&] { return HoldsATemporaryFile(device_.local_folder()); }));
-      ASSERT_TRUE(child.StillRunningAfter(200ms));
-      break;
-    case Moment::kDownloading: ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls(); break;
-    // All the writer gave is on the device; the next read waits for more.
-    case Moment::kUploading:
-    case Moment::kReadingAStalledFifo:
-      ASSERT_TRUE(Copying("CeWriteFile(")) << device_.Calls();
-      break;
-    // Well inside the call the tracer holds for a second.
-    case Moment::kBetweenFlushAndRename:
-      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), "CeCloseHandle(") == 1; }));
-      std::this_thread::sleep_for(300ms);
-      break;
-    case Moment::kAfterRename:
-      ASSERT_TRUE(Eventually([&] { return ReadFileBytes(device_.Local("stock.txt")) == export_; }));
-      local["stock.txt"] = export_;
-      break;
-    case Moment::kBetweenCloseAndReplace:
-      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), "CeWriteFile(") == 150; }));
-      std::this_thread::sleep_for(300ms);
-      break;
-    case Moment::kBeforeAFailure:
-      ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls();
-      std::this_thread::sleep_for(100ms);
-      break;
-    case Moment::kOpeningAFifo: ASSERT_TRUE(child.StillRunningAfter(300ms)); break;
-    case Moment::kHungDownloading:
-    case Moment::kHungUploading:
-      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), ") hangs") == 1; }));
-      break;
-  }
-  const auto signalled = Clock::now();
-  kill(program, GetParam().signal_number);
-  EXPECT_EQ(child.Wait(kSettle), KilledBy(GetParam().signal_number));
-  EXPECT_LT(Clock::now() - signalled, kStopsWithin);
-
-  const bool complete = moment == Moment::kAfterRename;
-  const bool in_polish = GetParam().in_polish;
-  EXPECT_EQ(Errors(), complete ? (in_polish ? kStoppedAfterLineInPolish : kStoppedAfterLine)
-                               : (in_polish ? kStoppedLineInPolish : kStoppedLine));
+  const bool complete = moment == Moment::kAfterRename || late != nullptr;
+  const char* line = complete ? kStoppedAfterLine : kStoppedLine;
+  if (GetParam().in_polish) line = complete ? kStoppedAfterLineInPolish : kStoppedLineInPolish;
+  EXPECT_EQ(Errors(), line);
   EXPECT_EQ(Differences(local, Local()), "") << "local folder";
   EXPECT_EQ(Differences(device, Device()), "") << "device";
   // A stop inside CeRapiInit or a hanging call ends the process there;
   // anything else, after CeRapiUninit. Blocked opening its source, an upload
   // has not contacted the device.
-  if (moment == Moment::kOpeningAFifo) {
+  if (moment == Moment::kOpeningAFifo || moment == Moment::kJustBeforeOpeningAFifo) {
     EXPECT_EQ(device_.Calls(), "");
   } else if (moment != Moment::kWaitingInCeRapiInit && !hung) {
     EXPECT_TRUE(DeviceReleased(ParseCalls(device_.Calls()))) << device_.Calls();
@@ -322,8 +86,16 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"TermAfterTheDownloadIsInPlace", SIGTERM, Moment::kAfterRename},
         StopCase{"InterruptAfterTheDownloadIsInPlaceInPolish", SIGINT, Moment::kAfterRename, true},
         StopCase{"TermBetweenCloseAndReplaceOnTheDevice", SIGTERM, Moment::kBetweenCloseAndReplace},
+        StopCase{"InterruptWhileTheDeleteAnswersLate", SIGINT, Moment::kDeleteAnsweringLate},
+        StopCase{"InterruptWhileTheMoveAnswersLate", SIGINT, Moment::kMoveAnsweringLate},
+        StopCase{"InterruptWhileTheDeleteAnswersLateInPolish", SIGINT, Moment::kDeleteAnsweringLate,
+                 true},
+        StopCase{"InterruptWhileTheLastCallAnswersLate", SIGINT, Moment::kLastCallAnsweringLate},
+        StopCase{"TermWhileTheLastCallAnswersLateInPolish", SIGTERM, Moment::kLastCallAnsweringLate,
+                 true},
         StopCase{"TermBeforeADeviceReadThatFails", SIGTERM, Moment::kBeforeAFailure},
         StopCase{"TermWhileOpeningAFifo", SIGTERM, Moment::kOpeningAFifo},
+        StopCase{"TermJustBeforeOpeningAFifo", SIGTERM, Moment::kJustBeforeOpeningAFifo},
         StopCase{"TermWhileAFifoStalls", SIGTERM, Moment::kReadingAStalledFifo},
         StopCase{"HangUpWhileAFifoStalls", SIGHUP, Moment::kReadingAStalledFifo},
         StopCase{"TermInAHungRead", SIGTERM, Moment::kHungDownloading},
@@ -344,12 +116,48 @@ TEST_F(RunningCopy, ASignalIgnoredOnArrivalStaysIgnored) {
 
 // What a killed download leaves, and what the next one must find of it: the
 // temporary file beside the file replaced (for a link, the file it leads to),
-// and never another target's.
+// and never another target's; where there are no file locks, nothing, as
+// nothing proves a file abandoned then.
 struct KillCase {
   const char* name;
   const char* target;    // what both downloads are given
   const char* replaced;  // the file that gets the content
   bool link;             // target is a link to replaced
+  // Locks as a file system other than the local disk has them
+  // (tests/file_locks_shim.cpp); none: the usual.
+  const char* locks = nullptr;
+};
+
+// The shim preloaded into the programs started while it exists.
+class PreloadedLocks {
+ public:
+  explicit PreloadedLocks(const char* locks) : on_(locks != nullptr) {
+    if (!on_) return;
+    setenv("LD_PRELOAD", FILECOPY_LOCKS_SHIM, 1);
+    setenv("FILECOPY_TEST_LOCKS", locks, 1);
+    // A sanitized program wants its runtime first, and the shim needs none.
+    const char* options = getenv("ASAN_OPTIONS");
+    setenv("ASAN_OPTIONS",
+           (std::string(options != nullptr ? options : "") + ":verify_asan_link_order=0").c_str(),
+           1);
+    saved_options_ = options != nullptr ? std::optional<std::string>(options) : std::nullopt;
+  }
+  ~PreloadedLocks() {
+    if (!on_) return;
+    unsetenv("LD_PRELOAD");
+    unsetenv("FILECOPY_TEST_LOCKS");
+    if (saved_options_) {
+      setenv("ASAN_OPTIONS", saved_options_->c_str(), 1);
+    } else {
+      unsetenv("ASAN_OPTIONS");
+    }
+  }
+  PreloadedLocks(const PreloadedLocks&) = delete;
+  PreloadedLocks& operator=(const PreloadedLocks&) = delete;
+
+ private:
+  bool on_;
+  std::optional<std::string> saved_options_;
 };
 
 std::ostream& operator<<(std::ostream& out, const KillCase& test) { return out << test.name; }
@@ -360,6 +168,10 @@ class KilledCopy : public RunningCopy, public ::testing::WithParamInterface<Kill
 // name ends alike, and one whose name is as long.
 const char* const kOtherTargetsTemporaryFiles[] = {"old-stock.txt.filecopy-a1b2c3",
                                                    "stack.txt.filecopy-a1b2c3"};
+// Names the temporary name's 16 bytes would take past the longest a name may be
+// (255 bytes): one with room for a few of them, and the longest.
+const std::string kLongName = std::string(246, 's') + ".txt";
+const std::string kLongestName = std::string(251, 's') + ".txt";
 
 TEST_P(KilledCopy, LeavesATemporaryFileThatTheNextDownloadRemoves) {
   const KillCase& row = GetParam();
@@ -371,6 +183,7 @@ TEST_P(KilledCopy, LeavesATemporaryFileThatTheNextDownloadRemoves) {
     WriteFileBytes(device_.Local(row.replaced), "old");
     fs::create_symlink(row.replaced, device_.Local(row.target));
   }
+  const PreloadedLocks locks(row.locks);
   FolderSnapshot expected = Local();
   expected[row.replaced] = export_;
   SimulatedDevice::Inject(kCallDelay, "20");
@@ -381,18 +194,27 @@ TEST_P(KilledCopy, LeavesATemporaryFileThatTheNextDownloadRemoves) {
     ASSERT_EQ(child.Wait(kSettle), KilledBy(SIGKILL));
   }
   ASSERT_TRUE(HoldsATemporaryFile(device_.local_folder(), row.replaced)) << "nothing to tidy up";
+  const bool without_locks = row.locks != nullptr && std::string(row.locks) == "none";
+  if (without_locks) {
+    expected = Local();
+    expected[row.replaced] = export_;
+  }
   unsetenv(kCallDelay);
   const ProgramRun run = RunWithoutTerminal({"-d", row.target}, device_.local_folder());
   EXPECT_EQ(run.status, ExitedWith(0)) << run.errors;
   EXPECT_EQ(Differences(expected, Local()), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, KilledCopy,
-                         ::testing::Values(KillCase{"File", "stock.txt", "stock.txt", false},
-                                           KillCase{"ThroughALink", "link.txt", "stock.txt", true}),
-                         [](const ::testing::TestParamInfo<KillCase>& test) {
-                           return std::string(test.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Targets, KilledCopy,
+    ::testing::Values(KillCase{"File", "stock.txt", "stock.txt", false},
+                      KillCase{"ThroughALink", "link.txt", "stock.txt", true},
+                      KillCase{"WithoutFileLocks", "stock.txt", "stock.txt", false, "none"},
+                      KillCase{"WithLocksAsNfsHasThem", "stock.txt", "stock.txt", false, "nfs"},
+                      KillCase{"OfALongName", kLongName.c_str(), kLongName.c_str(), false},
+                      KillCase{"OfTheLongestName", kLongestName.c_str(), kLongestName.c_str(),
+                               false}),
+    [](const ::testing::TestParamInfo<KillCase>& test) { return std::string(test.param.name); });
 
 // The second starts while the first is part-way, or about to rename its
 // temporary file into place (held there by strace), so its tidying meets the

@@ -76,6 +76,16 @@ constexpr Wordings kTexts[] = {
      "({2})"},
     {Text::kStoppedAnswering, "the handheld stopped answering during {1}; dock it and run again",
      "terminal przestal odpowiadac podczas {1}; wloz go do stacji i uruchom ponownie"},
+    {Text::kStoppedAnsweringStaged,
+     "the handheld stopped answering during {1}; the new content is in {2} there; dock it and "
+     "run again",
+     "terminal przestal odpowiadac podczas {1}; nowa zawartosc jest na nim w {2}; wloz go do "
+     "stacji i uruchom ponownie"},
+    {Text::kStoppedAnsweringMoving,
+     "the handheld stopped answering during {1}; the new content is in {2} there, or already in "
+     "{3}; dock it and run again",
+     "terminal przestal odpowiadac podczas {1}; nowa zawartosc jest na nim w {2} albo juz w {3}; "
+     "wloz go do stacji i uruchom ponownie"},
     {Text::kCannotConnect, "cannot connect to the device: {1}",
      "nie mozna polaczyc sie z terminalem: {1}"},
     {Text::kInitExReturned, "CeRapiInitEx returned {1}", "CeRapiInitEx zwrocilo {1}"},

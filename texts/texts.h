@@ -49,6 +49,8 @@ enum class Text {
   kDeviceStorageFull,
   kConnectionLost,
   kStoppedAnswering,
+  kStoppedAnsweringStaged,
+  kStoppedAnsweringMoving,
   kCannotConnect,
   kInitExReturned,
   kNoDeviceWithin,

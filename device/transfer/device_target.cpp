@@ -15,12 +15,14 @@ constexpr const char* kTemporarySuffix = ".filecopy";
 
 }  // namespace
 
-DeviceTarget::DeviceTarget(const TRAPI& api, std::string path) : api_(api), path_(std::move(path)) {
+DeviceTarget::DeviceTarget(const TRAPI& api, std::string path, NewContent& content)
+    : api_(api), path_(std::move(path)), content_(content) {
   if (!api_.CeDeleteFile || !api_.CeMoveFile) {
     file_.emplace(api_, path_, kRapiCreateAlways, Quoted(path_));
     return;
   }
   staged_path_ = path_ + kTemporarySuffix;
+  content_.Name(Quoted(staged_path_), Quoted(path_));
   // Messages name the file the user asked for; the temporary one in passing.
   file_.emplace(api_, staged_path_, kRapiCreateAlways,
                 Say(Text::kDeviceFileVia, {Quoted(path_), Quoted(staged_path_)}));
@@ -33,10 +35,12 @@ DeviceTarget::~DeviceTarget() {
 }
 
 // A stop is heeded up to the replacement, never between its delete and move.
+// Written directly, the target holds the content once it is closed.
 void DeviceTarget::Commit() {
   file_->Close();
   platform::ThrowIfStopRequested();
   if (!staged_path_.empty()) Replace();
+  content_.Set(NewContent::Place::kInPlace);
 }
 
 // Windows CE's MoveFile never replaces a file, so the old one is deleted
@@ -46,8 +50,12 @@ void DeviceTarget::Commit() {
 // keeps its bytes; its failure is the one explained.
 void DeviceTarget::Replace() {
   const std::vector<RapiChar> name = DevicePathText(path_);
+  content_.Set(NewContent::Place::kOldGoing);
   const bool deleted = api_.CeDeleteFile(name.data()) != 0;
+  content_.Set(NewContent::Place::kBeingMoved);
   if (!api_.CeMoveFile(DevicePathText(staged_path_).data(), name.data())) {
+    // Still staged, so a stop may end the tidying of it.
+    content_.Set(NewContent::Place::kNotYet);
     const Text why = deleted ? Text::kDeviceDeletedOldFile : Text::kDeviceKeptOldFile;
     ThrowFailedCall(api_, api_.CeMoveFile.name(), Text::kDeviceReplace, Quoted(path_),
                     Say(why, {Quoted(staged_path_)}), true);

@@ -6,15 +6,17 @@
 
 #include "device/remote_api/trapi.h"
 #include "device/transfer/device_file.h"
+#include "device/transfer/new_content.h"
 
 // The new content of a device file, created with CREATE_ALWAYS. Where the
 // library can delete and move files, it goes to a temporary file beside the
 // target, so the target is untouched until Commit moves the new content into
 // its place; dropped without Commit, it removes the temporary file. Otherwise
-// the target itself is written. Every failure throws CopyFailure.
+// the target itself is written. Every failure throws CopyFailure. Where the
+// content is goes to content, for the thread that watches the calls.
 class DeviceTarget {
  public:
-  DeviceTarget(const TRAPI& api, std::string path);
+  DeviceTarget(const TRAPI& api, std::string path, NewContent& content);
   ~DeviceTarget();
   DeviceTarget(const DeviceTarget&) = delete;
   DeviceTarget& operator=(const DeviceTarget&) = delete;
@@ -28,6 +30,7 @@ class DeviceTarget {
 
   const TRAPI& api_;
   std::string path_;
+  NewContent& content_;
   // The temporary file until it is in the target's place; empty when the
   // target is written directly.
   std::string staged_path_;

@@ -29,7 +29,7 @@ void RemoteConnection::Open() {
   } else {
     OpenBlocking();
   }
-  watchdog_.emplace(api_.calls(), call_bound_);
+  watchdog_.emplace(api_.calls(), content_, call_bound_);
 }
 
 // Once CeRapiInitEx has returned, whatever happens, CeRapiUninit must follow.

@@ -5,6 +5,7 @@
 
 #include "device/remote_api/trapi.h"
 #include "device/transfer/call_watchdog.h"
+#include "device/transfer/new_content.h"
 #include "platform/stop.h"
 
 // The connection to the device. It is declared before the local file but
@@ -16,10 +17,10 @@ class RemoteConnection {
  public:
   // bound: how long to wait for a device, where the library lets the wait end
   // (CeRapiInitEx); nothing: as long as it takes. call_bound: how long any
-  // call may take once connected.
+  // call may take once connected. content: where the copy's new content is.
   RemoteConnection(const TRAPI& api, std::optional<std::chrono::seconds> bound,
-                   std::chrono::seconds call_bound)
-      : api_(api), bound_(bound), call_bound_(call_bound) {}
+                   std::chrono::seconds call_bound, const NewContent& content)
+      : api_(api), bound_(bound), call_bound_(call_bound), content_(content) {}
   ~RemoteConnection() {
     if (open_ && api_.CeRapiUninit) api_.CeRapiUninit();
   }
@@ -43,6 +44,7 @@ class RemoteConnection {
   const TRAPI& api_;
   std::optional<std::chrono::seconds> bound_;
   std::chrono::seconds call_bound_;
+  const NewContent& content_;
   bool open_ = false;
   // Declared last, so it watches the closing calls too.
   std::optional<CallWatchdog> watchdog_;

@@ -11,6 +11,7 @@
 #include "device/transfer/copy_progress.h"
 #include "device/transfer/device_file.h"
 #include "device/transfer/device_target.h"
+#include "device/transfer/new_content.h"
 #include "device/transfer/remote_connection.h"
 #include "device/transfer/timeouts.h"
 #include "local/local_source.h"
@@ -38,12 +39,18 @@ CopyOutcome ReportStopped(Text line) {
 
 // A stop is no failure: the person asked for it, so no window. A call that a
 // stop's signal cut short fails because of the stop, so a stop requested by
-// then wins over the failure that follows it. copy returns the bytes copied.
+// then wins over the failure that follows it. Its line says whether the new
+// content was in place by then. copy returns the bytes copied.
 template <typename Copy>
-CopyOutcome Guarded(Copy copy) {
-  const auto failed = [](const std::string& description, CopyOutcome outcome,
-                         const std::optional<std::string>& advice = std::nullopt) {
-    if (platform::StopRequested()) return ReportStopped(Text::kStoppedBeforeComplete);
+CopyOutcome Guarded(const NewContent& content, Copy copy) {
+  const auto stopped = [&content] {
+    return ReportStopped(content.place() == NewContent::Place::kInPlace
+                             ? Text::kStoppedAfterComplete
+                             : Text::kStoppedBeforeComplete);
+  };
+  const auto failed = [&stopped](const std::string& description, CopyOutcome outcome,
+                                 const std::optional<std::string>& advice = std::nullopt) {
+    if (platform::StopRequested()) return stopped();
     ReportFailure(outcome, description, advice);
     return outcome;
   };
@@ -51,7 +58,7 @@ CopyOutcome Guarded(Copy copy) {
   try {
     bytes = copy();
   } catch (const platform::Stopped&) {
-    return ReportStopped(Text::kStoppedBeforeComplete);
+    return stopped();
   } catch (const FileFailure& failure) {
     return failed(Describe(failure), CopyOutcome::kFailed);
   } catch (const ConnectionFailure& failure) {
@@ -61,7 +68,7 @@ CopyOutcome Guarded(Copy copy) {
   } catch (...) {
     return failed(Say(Text::kUnexpectedFailure), CopyOutcome::kFailed);
   }
-  if (platform::StopRequested()) return ReportStopped(Text::kStoppedAfterComplete);
+  if (platform::StopRequested()) return stopped();
   RecordEnd({CopyOutcome::kCopied, {}, bytes});
   return CopyOutcome::kCopied;
 }
@@ -70,8 +77,9 @@ CopyOutcome Guarded(Copy copy) {
 
 CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std::string& target) {
   ChunkBuffer buffer;
-  return Guarded([&] {
-    RemoteConnection connection(api, ConnectTimeout(), CallTimeout());
+  NewContent content;
+  return Guarded(content, [&] {
+    RemoteConnection connection(api, ConnectTimeout(), CallTimeout(), content);
     LocalTarget local(target);
     RequireCommonEntries(api);
     api.CeReadFile.Require();
@@ -89,6 +97,7 @@ CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std:
     }
     device.Close();
     local.Commit();
+    content.Set(NewContent::Place::kInPlace);
     connection.Close();
     return copied;
   });
@@ -96,13 +105,14 @@ CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std:
 
 CopyOutcome UploadFile(const TRAPI& api, const std::string& source, const std::string& target) {
   ChunkBuffer buffer;
-  return Guarded([&] {
-    RemoteConnection connection(api, ConnectTimeout(), CallTimeout());
+  NewContent content;
+  return Guarded(content, [&] {
+    RemoteConnection connection(api, ConnectTimeout(), CallTimeout(), content);
     LocalSource local(source);
     RequireCommonEntries(api);
     api.CeWriteFile.Require();
     connection.Open();
-    DeviceTarget device(api, target);
+    DeviceTarget device(api, target, content);
     CopyProgress progress([&] { return local.Size(); });
     std::uint64_t copied = 0;
     for (;;) {
