@@ -48,6 +48,291 @@ constexpr const char* kStoppedLineInPolish =
 constexpr const char* kStoppedAfterLine = "FileCopy: copy stopped after it was complete\n";
 constexpr const char* kStoppedAfterLineInPolish =
     "FileCopy: kopiowanie przerwane po jego zakonczeniu\n";
+constexpr const char* kLateAnswer = "FILECOPY_SIM_LATE_ANSWER";
+// How late the device answers at the moments that wait for its answer.
+constexpr auto kAnswersLate = 2500ms;
+
+// strace, for the moments it holds the program in by delaying one call. A
+// sanitized build's leak check cannot run under a tracer.
+const std::vector<std::string> kTracer = {FILECOPY_STRACE, "-qq", "-o",
+                                          "/dev/null",     "-E",  "ASAN_OPTIONS=detect_leaks=0"};
+
+bool Eventually(const std::function<bool()>& done, Clock::duration limit = kSettle) {
+  const auto deadline = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() > deadline) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// A name too long for the rest is cut, so only its start is looked for.
+bool HoldsATemporaryFile(const fs::path& folder, const std::string& of = "stock.txt") {
+  for (const std::string& name : FileNamesIn(folder)) {
+    if (name.rfind(of.substr(0, 200), 0) == 0 && name.find(".filecopy-") != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+class RunningCopy : public ::testing::Test {
+ protected:
+  // through: a program that runs it (a tracer), its arguments before the program's path.
+  ChildProcess Start(const std::vector<std::string>& arguments,
+                     const std::string& program = kProgram, int ignored_signal = 0,
+                     const std::vector<std::string>& through = {}) const {
+    ChildProcess::Options options;
+    options.arguments = arguments;
+    options.directory = device_.local_folder();
+    options.error_file = capture_ / "stderr";
+    options.ignored_signal = ignored_signal;
+    if (through.empty()) return ChildProcess(program, options);
+    options.arguments.assign(through.begin() + 1, through.end());
+    options.arguments.push_back(program);
+    options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
+    return ChildProcess(through.front(), options);
+  }
+  std::string Errors() const { return ReadFileBytes(capture_ / "stderr"); }
+  bool Copying(const char* call) const {
+    return Eventually([&] { return Count(device_.Calls(), call) >= 3; });
+  }
+  FolderSnapshot Local() const { return Snapshot(device_.local_folder()); }
+  FolderSnapshot Device() const { return Snapshot(device_.tarvel_folder()); }
+
+  SimulatedDevice device_;
+  ScratchFolder capture_;
+  // 150 chunks, three seconds over a slow link: a stop noticed only at the
+  // end would come later than a stop must.
+  const std::string export_ = RandomBytes(150 * kChunk, 31);
+  const std::string source_ = RandomBytes(150 * kChunk, 32);
+};
+
+enum class Direction { kDownload, kUpload };
+
+enum class Moment {
+  kWaitingForEvent,
+  kWaitingInCeRapiInit,
+  kDownloading,
+  kUploading,
+  // Held there by strace, which delays one call by a second.
+  kBetweenFlushAndRename,   // the download's data on the disk, its name not yet
+  kAfterRename,             // the download in place, its folder being flushed
+  kBetweenCloseAndReplace,  // the upload's device file closed, not yet in place
+  // The device has done the call and answers late: the old file deleted, the
+  // upload moved into place, the download's connection closed.
+  kDeleteAnsweringLate,
+  kMoveAnsweringLate,
+  kLastCallAnsweringLate,
+  // The device's next read, which fails, has begun: the stop came first.
+  kBeforeAFailure,
+  // -u of a FIFO.
+  kOpeningAFifo,            // nobody has opened it for writing
+  kJustBeforeOpeningAFifo,  // held by strace in the look at it just before the open
+  kReadingAStalledFifo,     // its writer stopped part-way
+  // Inside a read or write that never returns.
+  kHungDownloading,
+  kHungUploading,
+};
+
+struct StopCase {
+  const char* name;
+  int signal_number;
+  Moment moment;
+  bool in_polish = false;
+};
+
+std::ostream& operator<<(std::ostream& out, const StopCase& test) { return out << test.name; }
+
+bool IsUpload(Moment moment) {
+  return moment == Moment::kUploading || moment == Moment::kBetweenCloseAndReplace ||
+         moment == Moment::kOpeningAFifo || moment == Moment::kJustBeforeOpeningAFifo ||
+         moment == Moment::kReadingAStalledFifo || moment == Moment::kHungUploading ||
+         moment == Moment::kDeleteAnsweringLate || moment == Moment::kMoveAnsweringLate;
+}
+
+// The call that answers late at the moment, if any, as the simulator's log names it.
+const char* AnsweringLate(Moment moment) {
+  switch (moment) {
+    case Moment::kDeleteAnsweringLate: return "CeDeleteFile";
+    case Moment::kMoveAnsweringLate: return "CeMoveFile";
+    case Moment::kLastCallAnsweringLate: return "CeRapiUninit";
+    default: return nullptr;
+  }
+}
+
+bool IsWaiting(Moment moment) {
+  return moment == Moment::kWaitingForEvent || moment == Moment::kWaitingInCeRapiInit;
+}
+
+// The program a tracer started, once it runs; strace starts others of its own first.
+pid_t ProgramTracedBy(pid_t tracer, const std::string& program) {
+  const std::string children =
+      "/proc/" + std::to_string(tracer) + "/task/" + std::to_string(tracer) + "/children";
+  pid_t found = -1;
+  Eventually([&] {
+    std::istringstream pids(ReadFileBytes(children));
+    for (pid_t pid = 0; pids >> pid;) {
+      std::error_code unreadable;
+      if (fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", unreadable) == program) {
+        found = pid;
+      }
+    }
+    return found > 0;
+  });
+  return found;
+}
+
+class StoppedCopy : public RunningCopy, public ::testing::WithParamInterface<StopCase> {
+ protected:
+  // The tracer that holds the program at the moment, if it needs one.
+  std::vector<std::string> Tracer(Moment moment) const {
+    std::vector<std::string> held;
+    switch (moment) {
+      case Moment::kBetweenFlushAndRename:
+        held = {"-e", "inject=fsync:delay_exit=1000000:when=1"};
+        break;
+      case Moment::kAfterRename: held = {"-e", "inject=fsync:delay_exit=1000000:when=2"}; break;
+      case Moment::kBetweenCloseAndReplace:
+        held = {"-P", device_.Tarvel("remanx.exp.filecopy"), "-e", "trace=close",
+                "-e", "inject=close:delay_exit=1000000"};
+        break;
+      // The stop's handler runs as the look returns, before the open begins.
+      case Moment::kJustBeforeOpeningAFifo:
+        held = {"-P", capture_ / "fifo",
+                "-e", "trace=%%stat",
+                "-e", "inject=%%stat:delay_exit=1000000:when=1"};
+        break;
+      default: return {};
+    }
+    held.insert(held.begin(), kTracer.begin(), kTracer.end());
+    return held;
+  }
+
+  int fifo_writer_ = -1;
+
+  void TearDown() override {
+    if (fifo_writer_ >= 0) close(fifo_writer_);
+  }
+};
+
+TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
+  const Moment moment = GetParam().moment;
+  const bool upload = IsUpload(moment);
+  const std::vector<std::string> tracer = Tracer(moment);
+  if (!tracer.empty() && std::string(FILECOPY_STRACE).empty()) {
+    GTEST_SKIP() << "strace is not installed (scripts/install-dependencies.sh installs it)";
+  }
+  WriteFileBytes(device_.Tarvel("remanx.imp"), export_);
+  WriteFileBytes(device_.Tarvel("remanx.exp"), RandomBytes(3000, 33));
+  WriteFileBytes(device_.Local("stock.txt"), upload ? source_ : RandomBytes(5000, 34));
+  const bool hung = moment == Moment::kHungDownloading || moment == Moment::kHungUploading;
+  if (hung) {
+    SimulatedDevice::Inject(kHangAfter, std::to_string(kHangsAfter));
+  } else {
+    SimulatedDevice::Inject(IsWaiting(moment) ? kConnectDelay : kCallDelay,
+                            IsWaiting(moment) ? "60000" : "20");
+  }
+  if (GetParam().in_polish) SimulatedDevice::Inject("FILECOPY_LANGUAGE", "pl");
+  const char* late = AnsweringLate(moment);
+  if (late != nullptr) {
+    SimulatedDevice::Inject(kLateAnswer,
+                            std::string(late) + ":" + std::to_string(kAnswersLate.count()));
+  }
+  if (moment == Moment::kBeforeAFailure) {
+    SimulatedDevice::Inject(kCallDelay, "300");
+    SimulatedDevice::Inject("FILECOPY_SIM_FAIL_READ_AFTER", std::to_string(3 * kChunk));
+  }
+  FolderSnapshot local = Local();
+  FolderSnapshot device = Device();
+  // A stop cannot wait for the hanging call to tidy the device: what was
+  // written stays in the upload's temporary file, for the next upload to
+  // overwrite.
+  if (moment == Moment::kHungUploading) {
+    device["remanx.exp.filecopy"] = source_.substr(0, kHangsAfter);
+  }
+  std::string source = "stock.txt";
+  if (moment == Moment::kOpeningAFifo || moment == Moment::kJustBeforeOpeningAFifo ||
+      moment == Moment::kReadingAStalledFifo) {
+    source = capture_ / "fifo";
+    ASSERT_EQ(mkfifo(source.c_str(), 0600), 0);
+  }
+  if (moment == Moment::kReadingAStalledFifo) {
+    // A writer that stays, having written three chunks.
+    fifo_writer_ = open(source.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(write(fifo_writer_, source_.data(), 3 * kChunk), static_cast<ssize_t>(3 * kChunk));
+  }
+
+  const std::string& program_file =
+      moment == Moment::kWaitingInCeRapiInit ? kBlockingProgram : kProgram;
+  ChildProcess child = Start({upload ? "-u" : "-d", source}, program_file, 0, tracer);
+  ASSERT_EQ(child.start_failure(), "");
+  const pid_t program = tracer.empty() ? child.pid() : ProgramTracedBy(child.pid(), program_file);
+  ASSERT_GT(program, 0);
+  switch (moment) {
+    case Moment::kWaitingForEvent:
+      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), "CeRapiInitEx(") == 1; }));
+      break;
+    case Moment::kWaitingInCeRapiInit:
+      // The download's temporary file comes before the connection.
+      ASSERT_TRUE(Eventually([&] { return HoldsATemporaryFile(device_.local_folder()); }));
+      ASSERT_TRUE(child.StillRunningAfter(200ms));
+      break;
+    case Moment::kDownloading: ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls(); break;
+    // All the writer gave is on the device; the next read waits for more.
+    case Moment::kUploading:
+    case Moment::kReadingAStalledFifo:
+      ASSERT_TRUE(Copying("CeWriteFile(")) << device_.Calls();
+      break;
+    // Well inside the call the tracer holds for a second.
+    case Moment::kBetweenFlushAndRename:
+      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), "CeCloseHandle(") == 1; }));
+      std::this_thread::sleep_for(300ms);
+      break;
+    case Moment::kAfterRename:
+      ASSERT_TRUE(Eventually([&] { return ReadFileBytes(device_.Local("stock.txt")) == export_; }));
+      local["stock.txt"] = export_;
+      break;
+    case Moment::kBetweenCloseAndReplace:
+      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), "CeWriteFile(") == 150; }));
+      std::this_thread::sleep_for(300ms);
+      break;
+    case Moment::kBeforeAFailure:
+      ASSERT_TRUE(Copying("CeReadFile(")) << device_.Calls();
+      std::this_thread::sleep_for(100ms);
+      break;
+    case Moment::kOpeningAFifo:
+    case Moment::kJustBeforeOpeningAFifo: ASSERT_TRUE(child.StillRunningAfter(300ms)); break;
+    case Moment::kHungDownloading:
+    case Moment::kHungUploading:
+      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), ") hangs") == 1; }));
+      break;
+    // Its work done, the answer more than a second away.
+    case Moment::kDeleteAnsweringLate:
+    case Moment::kMoveAnsweringLate:
+    case Moment::kLastCallAnsweringLate:
+      ASSERT_TRUE(Eventually([&] { return Count(device_.Calls(), " ms late\n") == 1; }))
+          << device_.Calls();
+      ASSERT_EQ(ParseCalls(device_.Calls()).back().entry, late) << device_.Calls();
+      std::this_thread::sleep_for(300ms);
+      if (upload) device["remanx.exp"] = source_;
+      if (!upload) local["stock.txt"] = export_;
+      break;
+  }
+  const auto signalled = Clock::now();
+  kill(program, GetParam().signal_number);
+  EXPECT_EQ(child.Wait(kSettle), KilledBy(GetParam().signal_number));
+  // The upload's replacement is waited for, never cut in two.
+  EXPECT_LT(Clock::now() - signalled, upload && late ? kStopsWithin + kAnswersLate : kStopsWithin);
+
   const bool complete = moment == Moment::kAfterRename || late != nullptr;
   const char* line = complete ? kStoppedAfterLine : kStoppedLine;
   if (GetParam().in_polish) line = complete ? kStoppedAfterLineInPolish : kStoppedLineInPolish;
