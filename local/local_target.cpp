@@ -99,7 +99,7 @@ void LocalTarget::Write(const void* data, std::size_t size) {
 // download's tidying cannot take it. Once renamed, the new content is in
 // place, but until the rename has reached the disk a power cut may still
 // undo it, so that failure is reported all the same.
-void LocalTarget::Commit() {
+void LocalTarget::Commit(const std::function<void()>& placed) {
   Check(FileStep::kFlush, Uninterrupted([&] { return platform::FlushData(file_); }));
   platform::ThrowIfStopRequested();
   Check(FileStep::kReplace, Persistently([&] {
@@ -107,6 +107,7 @@ void LocalTarget::Commit() {
         }));
   pending_ = false;
   platform::RemoveOnAbruptStop("");
+  placed();
   Check(FileStep::kFlush, platform::FlushReplacement(file_, replaced_path_));
   Check(FileStep::kWrite, file_.Close());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "local/file_failure.h"
@@ -28,7 +29,9 @@ class LocalTarget {
 
   // Writes all size bytes.
   void Write(const void* data, std::size_t size);
-  void Commit();
+  // placed is told once the new content has the file's name, as a failure
+  // of the flush that follows no longer takes it back.
+  void Commit(const std::function<void()>& placed);
 
  private:
   void Check(FileStep step, const platform::FileError& error);

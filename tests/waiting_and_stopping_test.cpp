@@ -126,6 +126,7 @@ enum class Moment {
   // Held there by strace, which delays one call by a second.
   kBetweenFlushAndRename,   // the download's data on the disk, its name not yet
   kAfterRename,             // the download in place, its folder being flushed
+  kAfterRenameFlushFails,   // the same, the folder's flush failing then
   kBetweenCloseAndReplace,  // the upload's device file closed, not yet in place
   // The device has done the call and answers late: the old file deleted, the
   // upload moved into place, the download's connection closed.
@@ -201,6 +202,9 @@ class StoppedCopy : public RunningCopy, public ::testing::WithParamInterface<Sto
         held = {"-e", "inject=fsync:delay_exit=1000000:when=1"};
         break;
       case Moment::kAfterRename: held = {"-e", "inject=fsync:delay_exit=1000000:when=2"}; break;
+      case Moment::kAfterRenameFlushFails:
+        held = {"-e", "inject=fsync:error=EIO:delay_exit=1000000:when=2"};
+        break;
       case Moment::kBetweenCloseAndReplace:
         held = {"-P", device_.Tarvel("remanx.exp.filecopy"), "-e", "trace=close",
                 "-e", "inject=close:delay_exit=1000000"};
@@ -298,6 +302,7 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
       std::this_thread::sleep_for(300ms);
       break;
     case Moment::kAfterRename:
+    case Moment::kAfterRenameFlushFails:
       ASSERT_TRUE(Eventually([&] { return ReadFileBytes(device_.Local("stock.txt")) == export_; }));
       local["stock.txt"] = export_;
       break;
@@ -333,7 +338,8 @@ TEST_P(StoppedCopy, TidiesBothSidesAndEndsByTheSignal) {
   // The upload's replacement is waited for, never cut in two.
   EXPECT_LT(Clock::now() - signalled, upload && late ? kStopsWithin + kAnswersLate : kStopsWithin);
 
-  const bool complete = moment == Moment::kAfterRename || late != nullptr;
+  const bool complete =
+      moment == Moment::kAfterRename || moment == Moment::kAfterRenameFlushFails || late != nullptr;
   const char* line = complete ? kStoppedAfterLine : kStoppedLine;
   if (GetParam().in_polish) line = complete ? kStoppedAfterLineInPolish : kStoppedLineInPolish;
   EXPECT_EQ(Errors(), line);
@@ -370,6 +376,8 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"TermBetweenFlushAndRename", SIGTERM, Moment::kBetweenFlushAndRename},
         StopCase{"TermAfterTheDownloadIsInPlace", SIGTERM, Moment::kAfterRename},
         StopCase{"InterruptAfterTheDownloadIsInPlaceInPolish", SIGINT, Moment::kAfterRename, true},
+        StopCase{"TermAfterTheDownloadIsInPlaceAsItsFlushFails", SIGTERM,
+                 Moment::kAfterRenameFlushFails},
         StopCase{"TermBetweenCloseAndReplaceOnTheDevice", SIGTERM, Moment::kBetweenCloseAndReplace},
         StopCase{"InterruptWhileTheDeleteAnswersLate", SIGINT, Moment::kDeleteAnsweringLate},
         StopCase{"InterruptWhileTheMoveAnswersLate", SIGINT, Moment::kMoveAnsweringLate},

@@ -96,8 +96,7 @@ CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std:
       copied += count;
     }
     device.Close();
-    local.Commit();
-    content.Set(NewContent::Place::kInPlace);
+    local.Commit([&content] { content.Set(NewContent::Place::kInPlace); });
     connection.Close();
     return copied;
   });
