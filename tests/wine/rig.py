@@ -330,8 +330,9 @@ class Rig:
     # Running things.
 
     def environment(self, debug="-all", simulator=None, locale="C.UTF-8"):
+        # The host's own FileCopy settings would change what each case sets.
         env = {name: value for name, value in os.environ.items()
-               if not name.startswith(("FILECOPY_SIM_", "WINE"))
+               if not name.startswith(("FILECOPY_", "WINE"))
                and name not in ("DISPLAY", "WAYLAND_DISPLAY", "LANGUAGE")}
         env.update(WINEPREFIX=str(self.prefix), WINEARCH=self.layout.winearch, WINEDEBUG=debug,
                    WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=", LC_ALL=locale)

@@ -776,7 +776,8 @@ NO_DEVICE_CENTER = (b"FileCopy: Windows Mobile Device Center is not installed or
                     b"is no service RapiMgr): install it, README.txt says where from\r\n")
 SERVICES_SPLIT = (b"FileCopy: Windows runs the services RapiMgr and WcesComm in separate "
                   b"processes, where they do not work together: an administrator must set "
-                  b"SvcHostSplitDisable to 1 for both and restart them, as README.txt shows\r\n")
+                  b"SvcHostSplitDisable to 1 for both and restart them, as README.txt shows, or "
+                  b"install FileCopy's MSI with WMDCFIX=1\r\n")
 CHECK_THE_HANDHELD = (b"FileCopy: check that the handheld is docked, switched on and unlocked, and "
                       b"that Windows Mobile Device Center shows it as connected\r\n")
 # The services as Wine's sc makes them: installed but stopped, or disabled.
