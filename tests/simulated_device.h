@@ -44,17 +44,25 @@ class SimulatedDevice {
     setenv(fault, value.c_str(), 1);
   }
 
-  static constexpr const char* kFaults[] = {
-      "FILECOPY_SIM_FAIL_CONNECT",      "FILECOPY_SIM_FAIL_OPEN",
-      "FILECOPY_SIM_FAIL_READ_AFTER",   "FILECOPY_SIM_FAIL_WRITE_AFTER",
-      "FILECOPY_SIM_SHORT_WRITE_AFTER", "FILECOPY_SIM_FAIL_CLOSE",
-      "FILECOPY_SIM_FAIL_DELETE",       "FILECOPY_SIM_FAIL_MOVE",
-      "FILECOPY_SIM_CONNECT_DELAY_MS",  "FILECOPY_SIM_NO_DEVICE",
-      "FILECOPY_SIM_CALL_DELAY_MS",     "FILECOPY_SIM_CONNECT_RESULT",
-      "FILECOPY_SIM_DEVICE_ERROR",      "FILECOPY_SIM_DROP_AFTER",
-      "FILECOPY_SIM_HANG_AFTER",        "FILECOPY_SIM_LATE_ANSWER",
-      "FILECOPY_CONNECT_TIMEOUT",       "FILECOPY_CALL_TIMEOUT",
-      "FILECOPY_EVENT_LOG"};
+  static constexpr const char* kFaults[] = {"FILECOPY_SIM_FAIL_CONNECT",
+                                            "FILECOPY_SIM_FAIL_OPEN",
+                                            "FILECOPY_SIM_FAIL_READ_AFTER",
+                                            "FILECOPY_SIM_FAIL_WRITE_AFTER",
+                                            "FILECOPY_SIM_SHORT_WRITE_AFTER",
+                                            "FILECOPY_SIM_FAIL_CLOSE",
+                                            "FILECOPY_SIM_FAIL_DELETE",
+                                            "FILECOPY_SIM_FAIL_MOVE",
+                                            "FILECOPY_SIM_CONNECT_DELAY_MS",
+                                            "FILECOPY_SIM_NO_DEVICE",
+                                            "FILECOPY_SIM_CALL_DELAY_MS",
+                                            "FILECOPY_SIM_CONNECT_RESULT",
+                                            "FILECOPY_SIM_DEVICE_ERROR",
+                                            "FILECOPY_SIM_DROP_AFTER",
+                                            "FILECOPY_SIM_HANG_AFTER",
+                                            "FILECOPY_SIM_LATE_ANSWER",
+                                            "FILECOPY_CONNECT_TIMEOUT",
+                                            "FILECOPY_CALL_TIMEOUT",
+                                            "FILECOPY_EVENT_LOG"};
 
  private:
   ScratchFolder folder_;
