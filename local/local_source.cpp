@@ -15,11 +15,14 @@ LocalSource::LocalSource(std::string path) : path_(std::move(path)) {
   const platform::FileError error =
       Persistently([&] { return platform::OpenForReading(path_, file_); });
   if (error.failed()) throw FileFailure(FileStep::kOpen, path_, ReasonFor(path_, error));
-  // A FIFO is open once its writer is there, and only then is the device contacted.
-  Uninterrupted([&] { return platform::WaitUntilReadable(file_); });
+  // What is not a regular file (a FIFO) may block, so it is waited for with
+  // the stop; first for its writer, and only then is the device contacted.
+  may_block_ = !platform::SizeOf(file_);
+  if (may_block_) Uninterrupted([&] { return platform::WaitUntilReadable(file_); });
 }
 
 std::size_t LocalSource::Read(void* buffer, std::size_t size) {
+  if (may_block_) Uninterrupted([&] { return platform::WaitUntilReadable(file_); });
   std::size_t count = 0;
   const platform::FileError error =
       Uninterrupted([&] { return platform::Read(file_, buffer, size, count); });

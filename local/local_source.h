@@ -25,4 +25,5 @@ class LocalSource {
  private:
   std::string path_;
   platform::FileHandle file_;
+  bool may_block_ = false;
 };

@@ -1,5 +1,6 @@
 #include "local/temporary_name.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 
@@ -51,21 +52,17 @@ std::uint32_t NameHash(std::string_view name) {
 // name where the rest fits after it, otherwise as much of it as fits, marked.
 std::string Stem(std::string_view target_name, NameLimit limit) {
   const std::size_t added = kInfix.size() + kRandomLength;
-  std::size_t units = 0;
-  for (std::size_t at = 0; at < target_name.size(); at += SequenceLength(target_name[at])) {
-    units += UnitsOf(SequenceLength(target_name[at]), limit);
-  }
-  if (units + added <= limit.longest) return std::string(target_name);
   const std::size_t room =
       limit.longest > added + kMarkLength ? limit.longest - added - kMarkLength : 0;
-  std::size_t kept = 0;
-  units = 0;
-  while (kept < target_name.size()) {
-    const std::size_t length = SequenceLength(target_name[kept]);
-    if (kept + length > target_name.size() || units + UnitsOf(length, limit) > room) break;
+  std::size_t units = 0;
+  std::size_t kept = 0;  // the whole characters that fit beside the mark
+  for (std::size_t at = 0; at < target_name.size();) {
+    const std::size_t length = std::min(SequenceLength(target_name[at]), target_name.size() - at);
     units += UnitsOf(length, limit);
-    kept += length;
+    at += length;
+    if (units <= room) kept = at;
   }
+  if (units + added <= limit.longest) return std::string(target_name);
   std::string stem(target_name.substr(0, kept));
   stem += '~';
   const std::uint32_t hash = NameHash(target_name);

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/advapi-win32.h"
 #include "platform/device_services.h"
+#include "platform/dynamic_library.h"
+#include "platform/system_library-win32.h"
 
 namespace platform {
 namespace {
@@ -115,7 +116,8 @@ RemoteApiProvider RemoteApiProviderHere() {
 std::optional<DeviceServices> LookAtDeviceServices() {
   const std::optional<OSVERSIONINFOW> version = WindowsVersion();
   if (!version || version->dwMajorVersion < 6) return std::nullopt;
-  const Advapi advapi;
+  // advapi32 is loaded only to look, as user32 is only to show a message.
+  const DynamicLibrary advapi = SystemLibrary("advapi32.dll");
   ServiceEntries entries;
   const auto open_manager = advapi.Find<decltype(&OpenSCManagerW)>("OpenSCManagerW");
   entries.open_service = advapi.Find<decltype(entries.open_service)>("OpenServiceW");

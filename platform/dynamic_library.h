@@ -30,6 +30,11 @@ class DynamicLibrary {
   bool loaded() const { return handle_ != nullptr; }
   // The address of an export, or null when there is none.
   void* Find(const char* name) const;
+  // The same, as the export's own pointer type.
+  template <typename Entry>
+  Entry Find(const char* name) const {
+    return reinterpret_cast<Entry>(Find(name));
+  }
   // The path (UTF-8), and why loading failed, for messages: the system's
   // reason where it refused the file; the paths also tried where none exists.
   const std::string& path() const { return path_; }

@@ -1,7 +1,8 @@
 #include <windows.h>
 
-#include "platform/advapi-win32.h"
+#include "platform/dynamic_library.h"
 #include "platform/event_log.h"
+#include "platform/system_library-win32.h"
 #include "platform/wide_string-win32.h"
 
 namespace platform {
@@ -28,7 +29,7 @@ bool HasEventLog() { return true; }
 // successful one, by default) never pays for it.
 void WriteEvent(const std::string& source, EventType type, std::uint32_t id,
                 const std::vector<std::string>& strings) {
-  const Advapi advapi;
+  const DynamicLibrary advapi = SystemLibrary("advapi32.dll");
   const auto register_source = advapi.Find<RegisterEntry>("RegisterEventSourceW");
   const auto report = advapi.Find<ReportEntry>("ReportEventW");
   const auto deregister = advapi.Find<DeregisterEntry>("DeregisterEventSource");

@@ -12,11 +12,6 @@ namespace {
 
 using ImageNameEntry = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
 
-template <typename Entry>
-void Find(const DynamicLibrary& library, const char* name, Entry& entry) {
-  entry = reinterpret_cast<Entry>(library.Find(name));
-}
-
 // A session is ended on every path: the Restart Manager keeps one that is not,
 // and allows 64 at a time per user session.
 class RestartSession {
@@ -98,10 +93,11 @@ std::vector<FileHolder> HoldersListed(const RestartManagerEntries& entries,
 std::vector<FileHolder> HoldersOf(const std::string& path) {
   const DynamicLibrary library = SystemLibrary("rstrtmgr.dll");
   RestartManagerEntries entries;
-  Find(library, "RmStartSession", entries.start_session);
-  Find(library, "RmEndSession", entries.end_session);
-  Find(library, "RmRegisterResources", entries.register_resources);
-  Find(library, "RmGetList", entries.get_list);
+  entries.start_session = library.Find<decltype(entries.start_session)>("RmStartSession");
+  entries.end_session = library.Find<decltype(entries.end_session)>("RmEndSession");
+  entries.register_resources =
+      library.Find<decltype(entries.register_resources)>("RmRegisterResources");
+  entries.get_list = library.Find<decltype(entries.get_list)>("RmGetList");
   if (!entries.start_session || !entries.end_session || !entries.register_resources ||
       !entries.get_list) {
     return {};

@@ -173,8 +173,6 @@ FileError TakeHeld(const std::string& path, FileHandle& file) {
 }
 
 FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count) {
-  FileError waited = WaitUntilReadable(file);
-  if (waited.failed()) return waited;
   const ssize_t got = read(file.native(), buffer, size);
   if (got < 0) return LastFailure();
   count = static_cast<std::size_t>(got);

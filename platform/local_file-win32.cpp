@@ -7,10 +7,11 @@
 #include <initializer_list>
 #include <vector>
 
-#include "platform/advapi-win32.h"
+#include "platform/dynamic_library.h"
 #include "platform/full_path-win32.h"
 #include "platform/local_file.h"
 #include "platform/system_error.h"
+#include "platform/system_library-win32.h"
 #include "platform/wide_string-win32.h"
 
 namespace platform {
@@ -240,9 +241,9 @@ FileError TakeHeld(const std::string& path, FileHandle& file) {
   return {};
 }
 
-// A pipe's writer closing is its end of file.
 FileError WaitUntilReadable(const FileHandle& /*file*/) { return {}; }
 
+// A pipe's writer closing is its end of file.
 FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count) {
   DWORD got = 0;
   count = 0;
@@ -294,7 +295,7 @@ FileError TakePermissions(FileHandle& file, const std::string& replaced) {
     if (set.failed()) return set;
   }
   // Loaded only where a file is replaced, as for the services' look.
-  const Advapi advapi;
+  const DynamicLibrary advapi = SystemLibrary("advapi32.dll");
   const auto get_security = advapi.Find<decltype(&GetFileSecurityW)>("GetFileSecurityW");
   const auto set_security =
       advapi.Find<decltype(&SetKernelObjectSecurity)>("SetKernelObjectSecurity");

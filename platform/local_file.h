@@ -109,7 +109,6 @@ FileError TakeHeld(const std::string& path, FileHandle& file);
 // gone), or a stop is requested: kInterrupted then, whenever it came. At once
 // on Windows, whose stop does not end a local call.
 FileError WaitUntilReadable(const FileHandle& file);
-// Waits as WaitUntilReadable does first.
 FileError Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& count);
 FileError Write(FileHandle& file, const void* data, std::size_t size, std::size_t& count);
 // Nothing for what is not a regular file (a FIFO, a device).

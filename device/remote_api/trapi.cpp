@@ -52,8 +52,7 @@ TRAPI::TRAPI() : library_(platform::RemoteApiLibrary()) { BindEntries(); }
 TRAPI::TRAPI(const std::string& library_path) : library_(library_path) { BindEntries(); }
 
 void TRAPI::BindEntries() {
-#define FILECOPY_BIND_ENTRY(name, result, parameters) \
-  name.Bind(reinterpret_cast<name##Entry>(library_.Find(#name)));
+#define FILECOPY_BIND_ENTRY(name, result, parameters) name.Bind(library_.Find<name##Entry>(#name));
   FILECOPY_REMOTE_ENTRIES(FILECOPY_BIND_ENTRY)
 #undef FILECOPY_BIND_ENTRY
 }

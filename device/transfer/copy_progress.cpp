@@ -26,8 +26,8 @@ CopyProgress::CopyProgress(SizeQuery size) : size_query_(std::move(size)) {
 }
 
 void CopyProgress::Advance(std::size_t bytes) {
-  if (!line_.shown_to_someone()) return;
   copied_ += bytes;
+  if (!line_.shown_to_someone()) return;
   const Clock::time_point now = Clock::now();
   if (now < next_update_) return;
   next_update_ = now + kUpdateEvery;

@@ -19,6 +19,7 @@ class CopyProgress {
 
   explicit CopyProgress(SizeQuery size);
   void Advance(std::size_t bytes);
+  std::uint64_t copied() const { return copied_; }
 
  private:
   using Clock = platform::MonotonicClock;

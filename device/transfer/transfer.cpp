@@ -86,19 +86,17 @@ CopyOutcome DownloadFile(const TRAPI& api, const std::string& source, const std:
     connection.Open();
     DeviceFile device(api, source, kRapiOpenAlways, Quoted(source));
     CopyProgress progress([&] { return device.Size(); });
-    std::uint64_t copied = 0;
     for (;;) {
       platform::ThrowIfStopRequested();
       const std::size_t count = device.Read(buffer.data(), buffer.size());
       if (count == 0) break;
       local.Write(buffer.data(), count);
       progress.Advance(count);
-      copied += count;
     }
     device.Close();
     local.Commit([&content] { content.Set(NewContent::Place::kInPlace); });
     connection.Close();
-    return copied;
+    return progress.copied();
   });
 }
 
@@ -113,18 +111,16 @@ CopyOutcome UploadFile(const TRAPI& api, const std::string& source, const std::s
     connection.Open();
     DeviceTarget device(api, target, content);
     CopyProgress progress([&] { return local.Size(); });
-    std::uint64_t copied = 0;
     for (;;) {
       platform::ThrowIfStopRequested();
       const std::size_t count = local.Read(buffer.data(), buffer.size());
       if (count == 0) break;
       device.Write(buffer.data(), count);
       progress.Advance(count);
-      copied += count;
     }
     device.Commit();
     local.Close();
     connection.Close();
-    return copied;
+    return progress.copied();
   });
 }
