@@ -782,32 +782,44 @@ bool TracingRefused(const ProgramRun& run) {
   return run.errors.rfind(refused, 0) == 0 && run.errors.find("ptrace") != std::string::npos;
 }
 
+// The program under strace with these options, without a terminal; where
+// strace is missing or may not trace here, skip says why instead.
+ProgramRun RunTraced(const std::vector<std::string>& arguments, const fs::path& folder,
+                     const std::vector<std::string>& options, std::string& skip) {
+  if (std::string(FILECOPY_STRACE).empty()) {
+    skip = "strace is not installed (scripts/install-dependencies.sh installs it)";
+    return {};
+  }
+  Launch launch;
+  launch.through = {FILECOPY_STRACE, "-f", "-qq"};
+  launch.through.insert(launch.through.end(), options.begin(), options.end());
+  // A sanitized build's leak check cannot run under a tracer.
+  launch.through.insert(launch.through.end(), {"-E", "ASAN_OPTIONS=detect_leaks=0"});
+  ProgramRun run = RunWithoutTerminal(arguments, folder, kAtOnce, launch);
+  if (TracingRefused(run)) {
+    skip = "strace cannot trace programs on this machine: " + Lines(run.errors)[0];
+  }
+  return run;
+}
+
 class FlushFault : public FaultMatrix, public ::testing::WithParamInterface<FlushCase> {};
 
 TEST_P(FlushFault, IsSeenInOrderAndReported) {
   const FlushCase& test = GetParam();
-  if (std::string(FILECOPY_STRACE).empty()) {
-    GTEST_SKIP() << "strace is not installed (scripts/install-dependencies.sh installs it)";
-  }
   const FaultCase row{test.name,   kD,         nullptr, "",   Setup::kUsual,
                       test.effect, kFlushStep, true,    kKept};
   const std::vector<std::string> arguments = Prepare(row);
   if (test.replaced) local_after_["stock.txt"] = export_;
   const ScratchFolder capture;
   const std::string trace = capture / "trace";
-  Launch launch;
-  launch.through = {FILECOPY_STRACE, "-f", "-qq", "-y", "-o", trace, "-e", "trace=fsync,/^rename",
-                    // A sanitized build's leak check cannot run under a tracer.
-                    "-E", "ASAN_OPTIONS=detect_leaks=0"};
+  std::vector<std::string> options = {"-y", "-o", trace, "-e", "trace=fsync,/^rename"};
   if (test.inject != nullptr) {
-    launch.through.insert(launch.through.end(),
-                          {"-e", std::string("inject=fsync:error=EIO:") + test.inject});
+    options.insert(options.end(), {"-e", std::string("inject=fsync:error=EIO:") + test.inject});
   }
-  const ProgramRun run = RunWithoutTerminal(arguments, device_.local_folder(), kAtOnce, launch);
+  std::string skip;
+  const ProgramRun run = RunTraced(arguments, device_.local_folder(), options, skip);
+  if (!skip.empty()) GTEST_SKIP() << skip;
   ASSERT_EQ(run.start_failure, "");
-  if (TracingRefused(run)) {
-    GTEST_SKIP() << "strace cannot trace programs on this machine: " << Lines(run.errors)[0];
-  }
   CheckReported(row, run);
   EXPECT_EQ(TracedCalls(ReadFileBytes(trace), device_.local_folder()), test.calls);
   CheckAftermath(row);
@@ -823,9 +835,6 @@ INSTANTIATE_TEST_SUITE_P(Flushes, FlushFault, ::testing::ValuesIn(kFlushCases),
 class SourceReadFault : public FaultMatrix, public ::testing::WithParamInterface<Language> {};
 
 TEST_P(SourceReadFault, IsReportedAsAFailedRead) {
-  if (std::string(FILECOPY_STRACE).empty()) {
-    GTEST_SKIP() << "strace is not installed (scripts/install-dependencies.sh installs it)";
-  }
   const FaultCase row{"UploadSourceReadFails",
                       kU,
                       nullptr,
@@ -837,17 +846,13 @@ TEST_P(SourceReadFault, IsReportedAsAFailedRead) {
                       kKept};
   const std::vector<std::string> arguments = Prepare(row);
   SimulatedDevice::Inject("FILECOPY_LANGUAGE", LanguageName(GetParam()));
-  Launch launch;
-  launch.through = {FILECOPY_STRACE, "-f", "-qq", "-o", "/dev/null", "-P",
-                    device_.Local("stock.txt"), "-e", "trace=read", "-e",
-                    "inject=read:error=EIO:when=3",
-                    // A sanitized build's leak check cannot run under a tracer.
-                    "-E", "ASAN_OPTIONS=detect_leaks=0"};
-  const ProgramRun run = RunWithoutTerminal(arguments, device_.local_folder(), kAtOnce, launch);
+  std::string skip;
+  const ProgramRun run = RunTraced(arguments, device_.local_folder(),
+                                   {"-o", "/dev/null", "-P", device_.Local("stock.txt"), "-e",
+                                    "trace=read", "-e", "inject=read:error=EIO:when=3"},
+                                   skip);
+  if (!skip.empty()) GTEST_SKIP() << skip;
   ASSERT_EQ(run.start_failure, "");
-  if (TracingRefused(run)) {
-    GTEST_SKIP() << "strace cannot trace programs on this machine: " << Lines(run.errors)[0];
-  }
   CheckReported(row, run, GetParam());
   CheckAftermath(row);
   const std::vector<Call> calls = ParseCalls(device_.Calls());
